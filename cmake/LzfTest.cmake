@@ -1,0 +1,16 @@
+# lzf_add_test(name SOURCES a.cpp ... [LIBS lib ...] [TIMEOUT s] [ENV K=V ...])
+# One GoogleTest program, registered with CTest as one test. Windows programs run through the
+# cross-compiling emulator (cmake/wine-run.sh).
+function(lzf_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  endif()
+endfunction()

@@ -1,0 +1,16 @@
+#include "core/pump.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<PumpFunction> g_pump{nullptr};
+}
+
+void SetMessagePump(PumpFunction pump) {
+    g_pump.store(pump);
+}
+
+void PumpPendingMessages() {
+    if (PumpFunction pump = g_pump.load())
+        pump();
+}
