@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets everything up, starts the local catalogue service and runs lanzifang.exe against it
+# under Wine. Without a display it starts Xvfb and says where.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+bash scripts/build.sh
+
+port=18765
+log=build/service.log
+build/native/server/lanzifang-catalogue-server --port "$port" --log "$log" >build/service.out 2>&1 &
+service_pid=$!
+cleanup() { kill "$service_pid" 2>/dev/null || true; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+for _ in $(seq 100); do grep -q '^listening on' build/service.out 2>/dev/null && break; sleep 0.1; done
+grep -q '^listening on' build/service.out || { echo "the catalogue service did not start:"; cat build/service.out; exit 1; }
+echo "catalogue service: http://127.0.0.1:$port/ (requests logged to $log)"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
+  read -r _ xvfb_pid <&3
+  read -r num <&3
+  export DISPLAY=":$num"
+  echo "No display: started Xvfb on $DISPLAY. See it with: DISPLAY=$DISPLAY import -window root shot.png"
+fi
+
+export LANZIFANG_CATALOGUE_URL="http://127.0.0.1:$port/"
+export LANZIFANG_UPDATE_URL="http://127.0.0.1:$port/skin/update.html"
+export LZF_WINEPREFIX="$PWD/build/windows/wineprefix"
+cmake/wine-run.sh build/windows/app/lanzifang.exe
