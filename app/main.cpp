@@ -1,30 +1,11 @@
-// Temporary entry: one empty main window. Replaced by the real start-up.
+// Entry of the program: shows the main window and runs the message loop until it is closed.
 #include <windows.h>
 
-static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
+#include "app/program_windows.h"
+#include "app/ui/window.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = L"QMVK";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, L"QMVK", L"\u89C8\u5B57\u574A",
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 50, 50,
-                                734, 517, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, show);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    if (!ShowMainWindow())
+        return 1;
+    return ui::RunMessageLoop();
 }

@@ -1,0 +1,333 @@
+#include "app/ui/properties.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/ui/internal.h"
+#include "app/ui/picture.h"
+#include "core/codepage.h"
+
+namespace ui {
+namespace {
+
+using detail::ControlState;
+using detail::OnWindowThread;
+using detail::WindowState;
+
+std::wstring Wide(const Text& text) {
+    std::u16string w = codepage::ToWide(text);
+    return std::wstring(w.begin(), w.end());
+}
+
+Text Narrow(const wchar_t* text, std::size_t length) {
+    return codepage::FromWide(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+Text WindowText(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    if (length <= 0)
+        return {};
+    std::wstring buffer(length + 1, L'\0');
+    int got = GetWindowTextW(hwnd, buffer.data(), length + 1);
+    return Narrow(buffer.data(), got > 0 ? got : 0);
+}
+
+// Runs `job` with the named control on its window's thread.
+template <typename Job>
+void WithControl(HWND window, const char* name, Job job) {
+    OnWindowThread(window, [&](WindowState& state) {
+        if (ControlState* control = detail::FindControl(state, name))
+            job(state, *control);
+    });
+}
+
+bool IsKind(const ControlState& control, ControlKind kind) {
+    return control.layout->kind == kind && control.hwnd;
+}
+
+// Marks a change made by the program, which raises no events.
+class ProgramWrite {
+  public:
+    explicit ProgramWrite(WindowState& state) : state_(state) { ++state_.programWrites; }
+    ~ProgramWrite() { --state_.programWrites; }
+    ProgramWrite(const ProgramWrite&) = delete;
+    ProgramWrite& operator=(const ProgramWrite&) = delete;
+
+  private:
+    WindowState& state_;
+};
+
+}  // namespace
+
+void SetWindowTitle(HWND window, const Text& title) {
+    std::wstring w = Wide(title);
+    OnWindowThread(window, [&](WindowState& state) { SetWindowTextW(state.hwnd, w.c_str()); });
+}
+
+Text GetWindowTitle(HWND window) {
+    Text result;
+    OnWindowThread(window, [&](WindowState& state) { result = WindowText(state.hwnd); });
+    return result;
+}
+
+void SetText(HWND window, const char* name, const Text& text) {
+    std::wstring w = Wide(text);
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            SetWindowTextW(c.hwnd, w.c_str());
+    });
+}
+
+Text GetText(HWND window, const char* name) {
+    Text result;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            result = WindowText(c.hwnd);
+    });
+    return result;
+}
+
+void SetDisabled(HWND window, const char* name, bool disabled) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            EnableWindow(c.hwnd, !disabled);
+    });
+}
+
+bool IsDisabled(HWND window, const char* name) {
+    bool result = false;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            result = !IsWindowEnabled(c.hwnd);
+    });
+    return result;
+}
+
+void SetVisible(HWND window, const char* name, bool visible) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            ShowWindow(c.hwnd, visible ? SW_SHOWNA : SW_HIDE);
+    });
+}
+
+bool IsVisible(HWND window, const char* name) {
+    bool result = false;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            result = (GetWindowLongW(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    });
+    return result;
+}
+
+void SetTextColour(HWND window, const char* name, Colour colour) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        c.textColour = colour;
+        if (c.hwnd)
+            InvalidateRect(c.hwnd, nullptr, TRUE);
+    });
+}
+
+Colour GetTextColour(HWND window, const char* name) {
+    Colour result = kSystemColour;
+    WithControl(window, name, [&](WindowState&, ControlState& c) { result = c.textColour; });
+    return result;
+}
+
+void SetBackColour(HWND window, const char* name, Colour colour) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        c.backColour = colour;
+        if (c.backBrush) {
+            DeleteObject(c.backBrush);
+            c.backBrush = nullptr;
+        }
+        if (c.bitmap) {  // a picture box's picture lies over its background
+            DeleteObject(c.bitmap);
+            c.bitmap = nullptr;
+        }
+        if (c.hwnd)
+            InvalidateRect(c.hwnd, nullptr, TRUE);
+    });
+}
+
+Colour GetBackColour(HWND window, const char* name) {
+    Colour result = kSystemColour;
+    WithControl(window, name, [&](WindowState&, ControlState& c) { result = c.backColour; });
+    return result;
+}
+
+int GetSelection(HWND window, const char* name) {
+    int result = -1;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (IsKind(c, ControlKind::DropDownList))
+            result = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
+    });
+    return result;
+}
+
+void SetSelection(HWND window, const char* name, int index) {
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::DropDownList))
+            return;
+        ProgramWrite write(state);
+        SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    });
+}
+
+int ListAddRow(HWND window, const char* name) {
+    int result = -1;
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView))
+            return;
+        ProgramWrite write(state);
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = const_cast<wchar_t*>(L"");
+        result = static_cast<int>(
+            SendMessageW(c.hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    });
+    return result;
+}
+
+void ListDeleteRow(HWND window, const char* name, int row) {
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView) || row < 0)
+            return;
+        ProgramWrite write(state);
+        SendMessageW(c.hwnd, LVM_DELETEITEM, row, 0);
+    });
+}
+
+void ListClear(HWND window, const char* name) {
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView))
+            return;
+        ProgramWrite write(state);
+        SendMessageW(c.hwnd, LVM_DELETEALLITEMS, 0, 0);
+    });
+}
+
+int ListRowCount(HWND window, const char* name) {
+    int result = 0;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (IsKind(c, ControlKind::ListView))
+            result = static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0));
+    });
+    return result;
+}
+
+void ListSetCell(HWND window, const char* name, int row, int column, const Text& text) {
+    std::wstring w = Wide(text);
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView) || row < 0 || column < 0 ||
+            column >= static_cast<int>(c.layout->columns.size()) ||
+            row >= SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))
+            return;
+        ProgramWrite write(state);
+        LVITEMW item = {};
+        item.iSubItem = column;
+        item.pszText = w.data();
+        SendMessageW(c.hwnd, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    });
+}
+
+Text ListGetCell(HWND window, const char* name, int row, int column) {
+    Text result;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView) || row < 0 || column < 0 ||
+            row >= SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))
+            return;
+        // The list copies at most the buffer's size; grow until the text fits.
+        for (int size = 256; size <= (1 << 20); size *= 4) {
+            std::wstring buffer(size, L'\0');
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.pszText = buffer.data();
+            item.cchTextMax = size;
+            int length = static_cast<int>(
+                SendMessageW(c.hwnd, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+            if (length < size - 1) {
+                result = Narrow(buffer.data(), length);
+                return;
+            }
+        }
+    });
+    return result;
+}
+
+int ListCurrentRow(HWND window, const char* name) {
+    int result = -1;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (IsKind(c, ControlKind::ListView))
+            result = static_cast<int>(
+                SendMessageW(c.hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    });
+    return result;
+}
+
+void ListSetCurrentRow(HWND window, const char* name, int row) {
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView))
+            return;
+        ProgramWrite write(state);
+        LVITEMW item = {};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = 0;
+        SendMessageW(c.hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(&item));
+        if (row < 0 || row >= SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))
+            return;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(c.hwnd, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(c.hwnd, LVM_SETSELECTIONMARK, 0, row);
+    });
+}
+
+void ListScrollIntoView(HWND window, const char* name, int row) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (IsKind(c, ControlKind::ListView) && row >= 0)
+            SendMessageW(c.hwnd, LVM_ENSUREVISIBLE, row, FALSE);
+    });
+}
+
+void FocusControl(HWND window, const char* name) {
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.hwnd)
+            SetFocus(c.hwnd);
+    });
+}
+
+bool SetPicture(HWND window, const char* name, const Bytes& png) {
+    // Decoded on the calling thread, so that a worker does not hold up the window.
+    Picture picture = DecodePng(png);
+    bool ok = png.empty() || !picture.Empty();
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.layout->kind == ControlKind::PictureBox)
+            detail::SetPictureBoxPicture(c, std::move(picture));
+    });
+    return ok;
+}
+
+void SetTimerInterval(HWND window, const char* name, int milliseconds) {
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (c.layout->kind != ControlKind::Timer)
+            return;
+        c.interval = milliseconds > 0 ? milliseconds : 0;
+        if (c.interval > 0)
+            SetTimer(state.hwnd, c.id, c.interval, nullptr);
+        else
+            KillTimer(state.hwnd, c.id);
+    });
+}
+
+int GetTimerInterval(HWND window, const char* name) {
+    int result = 0;
+    WithControl(window, name, [&](WindowState&, ControlState& c) {
+        if (c.layout->kind == ControlKind::Timer)
+            result = c.interval;
+    });
+    return result;
+}
+
+}  // namespace ui

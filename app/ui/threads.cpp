@@ -1,0 +1,60 @@
+#include "app/ui/threads.h"
+
+#include "app/ui/window.h"
+#include "core/pump.h"
+
+namespace ui {
+namespace {
+
+// QS_ALLEVENTS plus QS_SENDMESSAGE: a worker that writes a control sends a message to this
+// thread and waits for it; without QS_SENDMESSAGE the wait would not wake for that message
+// and both threads would stand still.
+constexpr DWORD kWakeMask = QS_ALLEVENTS | QS_SENDMESSAGE;
+
+DWORD WINAPI ThreadStart(LPVOID parameter) {
+    reinterpret_cast<ThreadRoutine>(parameter)();
+    return 0;
+}
+
+}  // namespace
+
+HANDLE RunInThread(ThreadRoutine routine) {
+    if (!routine)
+        return nullptr;
+    return CreateThread(nullptr, 0, ThreadStart, reinterpret_cast<LPVOID>(routine), 0, nullptr);
+}
+
+bool WaitForThreadPumping(HANDLE thread, unsigned timeoutMs) {
+    const DWORD timeout = timeoutMs == 0 ? INFINITE : timeoutMs;
+    const DWORD start = GetTickCount();
+    DWORD result;
+    do {
+        result = MsgWaitForMultipleObjects(1, &thread, FALSE, timeout, kWakeMask);
+        if (timeout != INFINITE &&
+            static_cast<double>(GetTickCount() - start) - static_cast<double>(timeout) >= -1e-7)
+            result = WAIT_TIMEOUT;
+        PumpMessages();
+    } while (result == WAIT_OBJECT_0 + 1);
+    return result == WAIT_OBJECT_0;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        DispatchQueuedMessage(message);
+    }
+}
+
+void InstallMessagePump() {
+    SetMessagePump(&PumpMessages);
+}
+
+void TrimWorkingSet() {
+    SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+}
+
+}  // namespace ui
