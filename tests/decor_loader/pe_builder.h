@@ -1,0 +1,35 @@
+// Small synthetic PE32 i386 images for the loader tests: one or more sections placed at given
+// RVAs, data directories set by hand, everything else left at sensible defaults.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/types.h"
+#include "decor/pe_image.h"
+
+struct SyntheticSection {
+    std::uint32_t rva = 0x1000;
+    std::uint32_t virtualSize = 0;  // 0: the data's size
+    Bytes data;
+};
+
+struct SyntheticImage {
+    std::uint16_t machine = 0x14C;
+    std::uint16_t characteristics = 0x2102;  // executable, 32-bit words, DLL
+    std::uint32_t imageBase = 0x10000000;
+    std::uint32_t sectionAlignment = 0x1000;
+    std::uint32_t sizeOfImage = 0;  // 0: the end of the last section
+    std::uint32_t entryPoint = 0;
+    pe::DataDirectory directories[16];
+    std::vector<SyntheticSection> sections;
+
+    // The file image: headers at offset 0 (e_lfanew 0x40), section data from 0x200 on.
+    Bytes Build() const;
+};
+
+void Put16(Bytes& b, std::size_t at, std::uint16_t v);
+void Put32(Bytes& b, std::size_t at, std::uint32_t v);
+std::uint32_t Get32(const Bytes& b, std::size_t at);
+// Writes `text` and its terminating zero.
+void PutText(Bytes& b, std::size_t at, const char* text);
