@@ -19,7 +19,7 @@
 //   "Comet_DrawState"       button state 0 normal, 1 over, 2 pressed, 3 disabled
 //   "PngControl_ChildWndProc"  previous window procedure of a subclassed child
 //   "PngControl_WndProc"    a window procedure to put back on the child
-// Window thread only.
+// Colours convert with ColourToArgb (decor/shadow.h). Window thread only.
 #pragma once
 
 #include <windows.h>
@@ -32,12 +32,6 @@
 #include "decor/gdiplus_runtime.h"
 
 inline constexpr UINT_PTR kCaretBlinkTimerId = 64;
-
-// 0x00BBGGRR plus alpha to GDI+'s 0xAARRGGBB.
-constexpr std::uint32_t ColourToArgb(Colour colour, std::uint32_t alpha) {
-    return (alpha & 0xFF) << 24 | (colour & 0xFF) << 16 | (colour >> 8 & 0xFF) << 8 |
-           (colour >> 16 & 0xFF);
-}
 
 struct FitResult {
     int width;
