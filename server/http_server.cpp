@@ -20,7 +20,7 @@ namespace lzf::server {
 namespace {
 
 constexpr size_t kMaxHeaderBytes = 64 * 1024;
-constexpr size_t kMaxBodyBytes = 64u << 20;
+constexpr size_t kMaxBodyBytes = 16u << 20;
 constexpr int kMaxConnections = 512;
 constexpr int kIdleSeconds = 30;
 
@@ -95,22 +95,28 @@ class PatternSource : public BodySource {
     size_t Read(std::uint64_t offset, char* buffer, size_t size) override {
         if (offset >= size_)
             return 0;
-        size_t n = std::min<std::uint64_t>(size, size_ - offset);
-        for (size_t i = 0; i < n; ++i)
-            buffer[i] = PatternByte(offset + i);
+        const size_t n = static_cast<size_t>(std::min<std::uint64_t>(size, size_ - offset));
+        size_t i = 0;
+        while (i < n) {
+            const std::uint64_t at = offset + i;
+            const std::uint64_t line = at / 64 * 64;
+            const size_t col = static_cast<size_t>(at - line);
+            char text[64];
+            MakeLine(line, text);
+            const size_t take = std::min(n - i, 64 - col);
+            std::memcpy(buffer + i, text + col, take);
+            i += take;
+        }
         return n;
     }
-    // 64-byte lines: "lzf " + 16 hex digits of the line's offset + blanks + "\n".
-    static char PatternByte(std::uint64_t at) {
-        std::uint64_t line = at / 64 * 64;
-        unsigned col = static_cast<unsigned>(at % 64);
-        if (col < 4)
-            return "lzf "[col];
-        if (col < 20) {
-            static const char kHex[] = "0123456789abcdef";
-            return kHex[(line >> (4 * (19 - col))) & 15];
-        }
-        return col == 63 ? '\n' : '.';
+    // 64-byte lines: "lzf " + 16 hex digits of the line's offset + dots + "\n".
+    static void MakeLine(std::uint64_t line, char* text) {
+        static const char kHex[] = "0123456789abcdef";
+        std::memcpy(text, "lzf ", 4);
+        for (int d = 0; d < 16; ++d)
+            text[4 + d] = kHex[(line >> (4 * (15 - d))) & 15];
+        std::memset(text + 20, '.', 43);
+        text[63] = '\n';
     }
 
   private:
