@@ -1,5 +1,5 @@
 // Page charsets: the names pages declare in their meta tags, mapped to code pages, and the
-// conversion of a body in such a charset to GBK text.
+// conversion of a body in such a charset to GBK text. Portable.
 #pragma once
 
 #include "core/types.h"
@@ -8,10 +8,13 @@
 // name ignored), or 0 when the name is unknown or its code page is not available here.
 unsigned CodePageForCharset(const Text& charset);
 
-// The charset declared by "<meta ... charset=NAME" within the first 1024 bytes of a page
-// (case-insensitive), or empty text when there is none.
-Text DeclaredCharset(const Text& page);
+// Looks for "<meta ... charset=NAME" within the first 1024 bytes of a page (ASCII letters in
+// any case). Returns false when the search could not be run; otherwise true, with *charset
+// set to the declared name or to empty text when the page declares none.
+bool FindDeclaredCharset(const Text& page, Text* charset);
 
-// Converts `body` from `charset` to GBK text, cut at its first zero byte. Returns false and
-// leaves `out` untouched when the charset is unknown.
+// Converts `body` from `charset` to GBK text, cut at its first zero byte; a leading byte order
+// mark is dropped. Characters GBK lacks become "?" (or
+// a look-alike the converter picks). Returns false and leaves `out` untouched
+// when the charset is unknown.
 bool DecodeCharset(const Bytes& body, const Text& charset, Text& out);

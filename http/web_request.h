@@ -13,10 +13,7 @@
 #pragma once
 
 #include "core/types.h"
-
-// Request verbs by index; an index outside 0..7 selects "GET".
-// 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT.
-const char* HttpMethodName(int method);
+#include "http/request_text.h"
 
 // A response body larger than this is refused (713) instead of being read into memory.
 constexpr unsigned long long kMaxResponseBytes = 256ull * 1024 * 1024;
@@ -63,11 +60,3 @@ Text WebRequest(const Text& url,
                 const Text& body_text = Text(),
                 const Text& extra_headers = Text(),
                 const WebRequestOptions& options = WebRequestOptions());
-
-// The header block WebRequest hands to the transport for these inputs (the default lines, the
-// normalised names, the keep-alive rule and the Cookie line), without sending anything.
-Text BuildWebRequestHeaders(const Text& extra_headers,
-                            int method,
-                            const Text& send_cookies,
-                            bool complete_headers,
-                            bool normalize_header_names);

@@ -1,0 +1,118 @@
+#include "http/charset.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "core/codepage.h"
+#include "core/text.h"
+#include "script/regex_object.h"
+
+namespace {
+
+struct CharsetEntry {
+    const char* name;
+    // Code pages to try in order; the first one available on this platform is used.
+    std::initializer_list<unsigned> code_pages;
+};
+
+// Names as pages declare them (compared in lower case), with the usual aliases.
+const CharsetEntry kCharsets[] = {
+    {"utf-8", {65001}},
+    {"utf8", {65001}},
+    {"gbk", {936}},
+    {"gb2312", {936}},
+    {"x-gbk", {936}},
+    {"cp936", {936}},
+    {"windows-936", {936}},
+    {"euc-cn", {936}},
+    {"gb18030", {54936, 936}},
+    {"big5", {950}},
+    {"big5-hkscs", {950}},
+    {"x-x-big5", {950}},
+    {"cp950", {950}},
+    {"shift_jis", {932}},
+    {"shift-jis", {932}},
+    {"sjis", {932}},
+    {"x-sjis", {932}},
+    {"windows-31j", {932}},
+    {"cp932", {932}},
+    {"euc-jp", {20932, 51932}},
+    {"x-euc-jp", {20932, 51932}},
+    {"euc-kr", {51949, 949}},
+    {"ks_c_5601-1987", {949}},
+    {"cp949", {949}},
+    {"windows-949", {949}},
+    {"iso-8859-1", {28591}},
+    {"latin1", {28591}},
+    {"iso-8859-2", {28592}},
+    {"iso-8859-3", {28593}},
+    {"iso-8859-4", {28594}},
+    {"iso-8859-5", {28595}},
+    {"iso-8859-6", {28596}},
+    {"iso-8859-7", {28597}},
+    {"iso-8859-8", {28598}},
+    {"iso-8859-9", {28599}},
+    {"iso-8859-10", {28600}},
+    {"iso-8859-11", {28601, 874}},
+    {"iso-8859-13", {28603}},
+    {"iso-8859-14", {28604}},
+    {"iso-8859-15", {28605}},
+    {"windows-874", {874}},
+    {"tis-620", {874}},
+    {"windows-1250", {1250}},
+    {"windows-1251", {1251}},
+    {"windows-1252", {1252}},
+    {"windows-1253", {1253}},
+    {"windows-1254", {1254}},
+    {"windows-1255", {1255}},
+    {"windows-1256", {1256}},
+    {"windows-1257", {1257}},
+    {"windows-1258", {1258}},
+    {"cp1250", {1250}},
+    {"cp1251", {1251}},
+    {"cp1252", {1252}},
+    {"koi8-r", {20866}},
+    {"koi8-u", {21866}},
+    {"us-ascii", {20127, 28591}},
+    {"ascii", {20127, 28591}},
+};
+
+}  // namespace
+
+unsigned CodePageForCharset(const Text& charset) {
+    const Text name = AsciiLower(TrimBlanks(charset));
+    for (const CharsetEntry& e : kCharsets) {
+        if (name != e.name)
+            continue;
+        for (unsigned cp : e.code_pages) {
+            if (codepage::IsSupported(cp))
+                return cp;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+bool FindDeclaredCharset(const Text& page, Text* charset) {
+    RegexObject regex;
+    const Text head = page.substr(0, 1024);
+    if (!regex.Search("<meta.+?charset=[^\\w]?([-\\w]+)", head))
+        return false;
+    *charset = regex.MatchCount() > 0 ? regex.SubMatchText(1, 1) : Text();
+    return true;
+}
+
+bool DecodeCharset(const Bytes& body, const Text& charset, Text& out) {
+    const unsigned cp = CodePageForCharset(charset);
+    if (cp == 0)
+        return false;
+    std::u16string wide = codepage::ToWide(
+        std::string_view(reinterpret_cast<const char*>(body.data()), body.size()), cp);
+    if (!wide.empty() && wide[0] == u'\xFEFF')
+        wide.erase(0, 1);
+    const size_t zero = wide.find(u'\0');
+    if (zero != std::u16string::npos)
+        wide.resize(zero);
+    out = codepage::FromWide(wide, codepage::kGbk);
+    return true;
+}

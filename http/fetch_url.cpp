@@ -1,0 +1,91 @@
+#include "http/fetch_url.h"
+
+#include "http/winhttp_session.h"
+
+#include <string>
+
+#include "core/codepage.h"
+#include "core/pump.h"
+
+namespace {
+
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+}  // namespace
+
+Bytes FetchUrlBytes(const Text& url, FetchResult* result) {
+    FetchResult outcome;
+    Bytes body;
+    {
+        WinHttpHandle session;
+        WinHttpHandle connection;
+        WinHttpHandle request;
+
+        const std::u16string wideUrl = codepage::ToWide(url, codepage::kGbk);
+        URL_COMPONENTS parts = {};
+        parts.dwStructSize = sizeof parts;
+        parts.dwHostNameLength = static_cast<DWORD>(-1);
+        parts.dwUrlPathLength = static_cast<DWORD>(-1);
+        parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+        if (wideUrl.empty() ||
+            !WinHttpCrackUrl(W(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts) ||
+            parts.dwHostNameLength == 0) {
+            if (result)
+                *result = outcome;
+            return Bytes();
+        }
+        const std::u16string host(reinterpret_cast<const char16_t*>(parts.lpszHostName),
+                                  parts.dwHostNameLength);
+        std::u16string path =
+            parts.dwUrlPathLength < 1
+                ? std::u16string(u"/")
+                : std::u16string(reinterpret_cast<const char16_t*>(parts.lpszUrlPath),
+                                 parts.dwUrlPathLength);
+        if (parts.dwExtraInfoLength > 0) {
+            std::u16string extra(reinterpret_cast<const char16_t*>(parts.lpszExtraInfo),
+                                 parts.dwExtraInfoLength);
+            path += extra.substr(0, extra.find(u'#'));
+        }
+        const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+        // The transport's default time-outs and redirect rules (followed, but never from https
+        // to plain http); certificates are checked; the body is not decoded.
+        session.Reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0));
+        if (session) {
+            DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+            WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+            connection.Reset(WinHttpConnect(session.get(), W(host), parts.nPort, 0));
+        }
+        if (connection)
+            request.Reset(WinHttpOpenRequest(connection.get(), L"GET", W(path), nullptr,
+                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             secure ? WINHTTP_FLAG_SECURE : 0));
+        if (request) {
+            DWORD noCookies = WINHTTP_DISABLE_COOKIES;
+            WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noCookies,
+                             sizeof noCookies);
+        }
+        const bool sent =
+            request && WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                          WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+        if (request && !sent)
+            LogWinHttpFailure("WinHttpSendRequest");
+        // The window thread gets its waiting messages processed once the request is out.
+        PumpPendingMessages();
+        if (sent && WinHttpReceiveResponse(request.get(), nullptr)) {
+            outcome.status = WinHttpStatusCode(request.get());
+            outcome.complete = ReadWinHttpBody(request.get(), body, kFetchMaxResponseBytes, true) ==
+                               BodyRead::kComplete;
+            if (!outcome.complete)
+                body.clear();
+        } else if (sent) {
+            LogWinHttpFailure("WinHttpReceiveResponse");
+        }
+    }
+    if (result)
+        *result = outcome;
+    return body;
+}

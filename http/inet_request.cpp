@@ -1,0 +1,323 @@
+#include "http/inet_request.h"
+
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "core/codepage.h"
+#include "core/text.h"
+#include "http/headers.h"
+#include "http/request_text.h"
+#include "http/url.h"
+
+// --- InetCancelToken ---
+
+void InetCancelToken::Cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    if (handle_) {
+        // Closing the request handle makes a read blocked in another thread return.
+        InternetCloseHandle(static_cast<HINTERNET>(handle_));
+        handle_ = nullptr;
+    }
+}
+
+bool InetCancelToken::IsCancelled() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cancelled_;
+}
+
+void InetCancelToken::Reset() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = false;
+    handle_ = nullptr;
+}
+
+bool InetCancelToken::Attach(void* request_handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_)
+        return false;
+    handle_ = request_handle;
+    return true;
+}
+
+bool InetCancelToken::Detach() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool owned = handle_ != nullptr;
+    handle_ = nullptr;
+    return owned;
+}
+
+namespace {
+
+void LogFailure(const char* call) {
+    char line[160];
+    std::snprintf(line, sizeof line, "lanzifang: %s failed: %lu\n", call,
+                  static_cast<unsigned long>(GetLastError()));
+    OutputDebugStringA(line);
+}
+
+// Owns one WinInet handle and closes it when it goes.
+class InetHandle {
+  public:
+    InetHandle() = default;
+    InetHandle(const InetHandle&) = delete;
+    InetHandle& operator=(const InetHandle&) = delete;
+    ~InetHandle() { Reset(nullptr); }
+
+    void Reset(HINTERNET h) {
+        if (h_)
+            InternetCloseHandle(h_);
+        h_ = h;
+    }
+    // Gives the handle up without closing it (someone else closed it already).
+    void Forget() { h_ = nullptr; }
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+  private:
+    HINTERNET h_ = nullptr;
+};
+
+// The request handle, lent to a cancel token while the request runs.
+class CancellableRequest {
+  public:
+    CancellableRequest(InetHandle& request, InetCancelToken* token)
+        : request_(request), token_(token) {
+        attached_ = token_ && token_->Attach(request_.get());
+    }
+    ~CancellableRequest() { Finish(); }
+    // Takes the handle back; when the token closed it, the owner must not close it again.
+    void Finish() {
+        if (attached_ && !token_->Detach())
+            request_.Forget();
+        attached_ = false;
+    }
+    bool Cancelled() const { return token_ && token_->IsCancelled(); }
+
+  private:
+    InetHandle& request_;
+    InetCancelToken* token_;
+    bool attached_ = false;
+};
+
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+std::u16string Wide(const Text& s) {
+    return codepage::ToWide(s, codepage::kGbk);
+}
+
+// A header of the response as text, sized to what the header needs; empty when absent.
+bool QueryInfoText(HINTERNET request, DWORD level, Text& out) {
+    DWORD size = 0;
+    if (HttpQueryInfoW(request, level, nullptr, &size, nullptr) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return false;
+    std::u16string value(size / sizeof(char16_t) + 1, u'\0');
+    if (!HttpQueryInfoW(request, level, value.data(), &size, nullptr))
+        return false;
+    value.resize(size / sizeof(char16_t));
+    out = codepage::FromWide(value, codepage::kGbk);
+    return true;
+}
+
+int QueryStatusCode(HINTERNET request) {
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                        nullptr))
+        return 0;
+    return static_cast<int>(code);
+}
+
+// The address the request ended at (after redirects).
+Text FinalUrl(HINTERNET request) {
+    DWORD size = 0;
+    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0)
+        return Text();
+    // Sized generously: the reported size is in bytes on some systems, characters on others.
+    std::u16string url(size + 1, u'\0');
+    size = static_cast<DWORD>(url.size() * sizeof(char16_t));
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size))
+        return Text();
+    url.resize(url.find(u'\0') == std::u16string::npos ? url.size() : url.find(u'\0'));
+    return codepage::FromWide(url, codepage::kGbk);
+}
+
+}  // namespace
+
+Bytes InetRequest(const Text& url,
+                  int method,
+                  const Text& body_text,
+                  const Text& extra_headers_in,
+                  const InetRequestOptions& o) {
+    InetResult outcome;
+    auto report = [&]() {
+        if (o.result)
+            *o.result = outcome;
+    };
+
+    Text extraHeaders =
+        o.normalize_header_names ? NormalizeHeaderNames(extra_headers_in) : extra_headers_in;
+    if (method < 0 || method > 7)
+        method = 0;
+    const bool secure = AsciiLower(url.substr(0, 8)) == "https://";
+    const std::u16string agent = Wide(InetAgentString(extraHeaders));
+
+    InetHandle internet;
+    InetHandle connection;
+    InetHandle request;
+
+    std::u16string proxyName;
+    if (!o.proxy.empty())
+        proxyName = Wide(secure ? o.proxy : "http=" + o.proxy);
+    internet.Reset(InternetOpenW(
+        W(agent), o.proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
+        o.proxy.empty() ? nullptr : W(proxyName), nullptr, 0));
+    if (!internet) {
+        LogFailure("InternetOpenW");
+        report();
+        return Bytes();
+    }
+
+    const std::u16string host = Wide(UrlHost(url));
+    const int port = UrlPort(url);
+    connection.Reset(InternetConnectW(internet.get(), W(host), static_cast<INTERNET_PORT>(port),
+                                      nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) {
+        LogFailure("InternetConnectW");
+        report();
+        return Bytes();
+    }
+
+    // No certificate error is ignored, and a redirect from https to plain http is refused (the
+    // transport's default without the "ignore" flags).
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    if (o.send_cookies)
+        flags |= INTERNET_FLAG_NO_COOKIES;
+    if (o.no_redirect)
+        flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+    flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+    const std::u16string verb = Wide(HttpMethodName(method));
+    const std::u16string path = Wide(UrlPath(url));
+    request.Reset(HttpOpenRequestW(connection.get(), W(verb), W(path), L"HTTP/1.1", nullptr,
+                                   nullptr, flags, 0));
+    if (!request) {
+        LogFailure("HttpOpenRequestW");
+        report();
+        return Bytes();
+    }
+    CancellableRequest cancellable(request, o.cancel);
+
+    const Text headers =
+        CompleteInetHeaders(extraHeaders, url, method, o.send_cookies, o.complete_headers);
+    if (o.sent_headers)
+        *o.sent_headers = headers;
+
+    Bytes bodyStore;
+    const Bytes* body = nullptr;
+    if (method != 0) {
+        if (o.body_bytes && !o.body_bytes->empty()) {
+            body = o.body_bytes;
+        } else {
+            bodyStore = TextToBytes(body_text);
+            if (o.body_bytes)
+                *o.body_bytes = bodyStore;
+            body = &bodyStore;
+        }
+    }
+
+    Bytes result;
+    bool readFailed = false;
+    bool tooLarge = false;
+    if (!cancellable.Cancelled()) {
+        const std::u16string wideHeaders = Wide(headers);
+        const bool sent =
+            HttpSendRequestW(request.get(), wideHeaders.empty() ? nullptr : W(wideHeaders),
+                             static_cast<DWORD>(wideHeaders.size()),
+                             body && !body->empty() ? const_cast<uint8_t*>(body->data()) : nullptr,
+                             body ? static_cast<DWORD>(body->size()) : 0);
+        if (!sent)
+            LogFailure("HttpSendRequestW");
+        outcome.answered = sent && !cancellable.Cancelled();
+    }
+    long long announced = -1;
+    if (outcome.answered) {
+        outcome.status = QueryStatusCode(request.get());
+        if (secure && AsciiLower(FinalUrl(request.get()).substr(0, 5)) == "http:") {
+            // Followed from https to plain http after all: nothing of that answer is kept.
+            outcome.answered = false;
+            outcome.status = 0;
+        }
+    }
+    if (outcome.answered) {
+        Text value;
+        Text encoding;
+        QueryInfoText(request.get(), HTTP_QUERY_TRANSFER_ENCODING, encoding);
+        const bool noBody = method == 2 || outcome.status == 204 || outcome.status == 304 ||
+                            (outcome.status >= 100 && outcome.status < 200);
+        if (!noBody && FindText(AsciiLower(encoding), "chunked") < 0 &&
+            QueryInfoText(request.get(), HTTP_QUERY_CONTENT_LENGTH, value))
+            announced = ParseContentLength(value);
+        if (announced > 0 && static_cast<unsigned long long>(announced) > kInetMaxResponseBytes)
+            tooLarge = true;
+        else if (announced > 0)
+            result.reserve(static_cast<size_t>(announced));
+
+        // One 1024-byte buffer, appended to the result until a read gives nothing.
+        char buffer[1024];
+        while (!tooLarge) {
+            if (cancellable.Cancelled())
+                break;
+            DWORD read = 0;
+            if (!InternetReadFile(request.get(), buffer, sizeof buffer, &read)) {
+                if (!cancellable.Cancelled())
+                    LogFailure("InternetReadFile");
+                readFailed = true;
+                break;
+            }
+            if (read == 0)
+                break;
+            if (result.size() + read > kInetMaxResponseBytes) {
+                tooLarge = true;
+                break;
+            }
+            result.insert(result.end(), buffer, buffer + read);
+        }
+    }
+    outcome.cancelled = cancellable.Cancelled();
+
+    Text responseHeaders;
+    if (outcome.answered && !outcome.cancelled) {
+        if (!QueryInfoText(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, responseHeaders))
+            LogFailure("HttpQueryInfoW");
+    }
+    cancellable.Finish();
+    request.Reset(nullptr);
+    connection.Reset(nullptr);
+    internet.Reset(nullptr);
+
+    if (o.response_headers)
+        *o.response_headers = responseHeaders;
+    Text receivedCookies;
+    ScanResponseHeaders(responseHeaders, receivedCookies, nullptr);
+    if (o.merge_cookies && o.send_cookies)
+        receivedCookies = MergeCookies(*o.send_cookies, receivedCookies);
+    if (o.received_cookies)
+        *o.received_cookies = receivedCookies;
+
+    outcome.complete = outcome.answered && !outcome.cancelled && !readFailed && !tooLarge &&
+                       (announced < 0 || result.size() == static_cast<size_t>(announced));
+    report();
+    // Half a file or an aborted transfer is never handed on as if it were the whole body.
+    if (!outcome.complete)
+        return Bytes();
+    return result;
+}

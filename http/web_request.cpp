@@ -1,0 +1,284 @@
+#include "http/web_request.h"
+
+#include "http/winhttp_session.h"
+
+#include <string>
+
+#include "core/codepage.h"
+#include "core/pump.h"
+#include "core/text.h"
+#include "http/charset.h"
+#include "http/headers.h"
+
+namespace {
+
+const char kPlatformError[] = "700 当前系统不支持WinHttp服务!";
+const char kUrlError[] = "701 解析URL地址失败!";
+const char kSessionError[] = "702 创建WinHttp会话失败!";
+const char kConnectError[] = "703 创建WinHttp连接失败!";
+const char kRequestError[] = "704 创建WinHttp请求失败!";
+const char kTimeoutError[] = "705 设置超时时间失败!";
+const char kCredentialsError[] = "707 设置代理凭证失败!";
+const char kCookieOptionError[] = "708 禁止自动设置Cookies失败!";
+const char kRedirectError[] = "709 重定向设置失败!";
+const char kHeaderError[] = "710 设置协议头失败!";
+const char kSendError[] = "711 发送请求失败!";
+const char kReceiveError[] = "712 服务器未响应!";
+const char kReadError[] = "713 读取数据失败!";
+
+// On the way out the window thread gets one round of message processing for every stage the
+// request had completed; the early returns of the option steps skip it.
+class ExitPumps {
+  public:
+    ~ExitPumps() {
+        if (skip_)
+            return;
+        for (int i = 0; i < count_; ++i)
+            PumpPendingMessages();
+    }
+    void Passed() { ++count_; }
+    void Skip() { skip_ = true; }
+
+  private:
+    int count_ = 0;
+    bool skip_ = false;
+};
+
+bool SetDwordOption(HINTERNET h, DWORD option, DWORD value) {
+    return WinHttpSetOption(h, option, &value, sizeof value) != FALSE;
+}
+
+std::u16string Wide(const Text& s) {
+    return codepage::ToWide(s, codepage::kGbk);
+}
+
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+// The raw response header block as UTF-16; false when it cannot be read.
+bool QueryRawHeaders(HINTERNET request, std::u16string& block) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    if (size == 0)
+        return false;
+    block.assign(size / sizeof(char16_t) + 1, u'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             block.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        LogWinHttpFailure("WinHttpQueryHeaders");
+        return false;
+    }
+    block.resize(size / sizeof(char16_t));
+    return true;
+}
+
+}  // namespace
+
+Text WebRequest(const Text& url,
+                int method,
+                const Text& body_text,
+                const Text& extra_headers,
+                const WebRequestOptions& o) {
+    // Declared first so that it runs last, after the handles below are closed (request,
+    // connection, session: the reverse of their declaration).
+    ExitPumps pumps;
+    WinHttpHandle session;
+    WinHttpHandle connection;
+    WinHttpHandle request;
+
+    auto fail = [&](const char* text) {
+        if (o.status)
+            *o.status = text;
+        return Text();
+    };
+    const Text sendCookies = o.send_cookies ? *o.send_cookies : Text();
+
+    if (!WinHttpCheckPlatform())
+        return fail(kPlatformError);
+    pumps.Passed();
+
+    const std::u16string wideUrl = Wide(url);
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (wideUrl.empty() ||
+        !WinHttpCrackUrl(W(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts) ||
+        parts.dwHostNameLength == 0) {
+        LogWinHttpFailure("WinHttpCrackUrl");
+        return fail(kUrlError);
+    }
+    pumps.Passed();
+    const std::u16string host(reinterpret_cast<const char16_t*>(parts.lpszHostName),
+                              parts.dwHostNameLength);
+    const INTERNET_PORT port = parts.nPort;
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    std::u16string path = parts.dwUrlPathLength < 1
+                              ? std::u16string(u"/")
+                              : std::u16string(reinterpret_cast<const char16_t*>(parts.lpszUrlPath),
+                                               parts.dwUrlPathLength);
+    if (parts.dwExtraInfoLength > 0) {
+        std::u16string extra(reinterpret_cast<const char16_t*>(parts.lpszExtraInfo),
+                             parts.dwExtraInfoLength);
+        // The fragment stays with the client.
+        extra = extra.substr(0, extra.find(u'#'));
+        path += extra;
+    }
+
+    DWORD access = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    std::u16string proxyName;
+    if (!o.proxy.empty()) {
+        access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        proxyName = Wide(secure ? o.proxy : "http=" + o.proxy);
+    }
+    session.Reset(WinHttpOpen(nullptr, access, proxyName.empty() ? nullptr : W(proxyName),
+                              WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        LogWinHttpFailure("WinHttpOpen");
+        return fail(kSessionError);
+    }
+    pumps.Passed();
+    // Certificates are checked, and an https page is never followed to a plain http address
+    // (the transport's default; set explicitly so that no other default applies).
+    SetDwordOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY,
+                   WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+
+    const int timeout = o.timeout_seconds >= 1 ? o.timeout_seconds * 1000 : 30000;
+    if (!WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout)) {
+        LogWinHttpFailure("WinHttpSetTimeouts");
+        return fail(kTimeoutError);
+    }
+    pumps.Passed();
+
+    connection.Reset(WinHttpConnect(session.get(), W(host), port, 0));
+    if (!connection) {
+        LogWinHttpFailure("WinHttpConnect");
+        return fail(kConnectError);
+    }
+    pumps.Passed();
+
+    const std::u16string verb = Wide(HttpMethodName(method));
+    request.Reset(WinHttpOpenRequest(connection.get(), W(verb), W(path), nullptr,
+                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                     secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) {
+        LogWinHttpFailure("WinHttpOpenRequest");
+        return fail(kRequestError);
+    }
+    pumps.Passed();
+    // The wait for the response headers is a phase of its own to the transport; it gets the
+    // same time-out (otherwise a server that accepts and never answers holds us far longer).
+    SetDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, timeout);
+
+    auto failOption = [&](const char* call, const char* text) {
+        LogWinHttpFailure(call);
+        pumps.Skip();
+        return fail(text);
+    };
+    if (!o.server_user.empty() && !o.server_password.empty()) {
+        const std::u16string user = Wide(o.server_user), password = Wide(o.server_password);
+        if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER,
+                                   WINHTTP_AUTH_SCHEME_BASIC, W(user), W(password), nullptr))
+            return failOption("WinHttpSetCredentials", kCredentialsError);
+    }
+    if (!o.proxy_user.empty() && !o.proxy_password.empty()) {
+        const std::u16string user = Wide(o.proxy_user), password = Wide(o.proxy_password);
+        if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY,
+                                   WINHTTP_AUTH_SCHEME_BASIC, W(user), W(password), nullptr))
+            return failOption("WinHttpSetCredentials", kCredentialsError);
+    }
+    // No certificate errors are ignored: the request keeps the transport's full checks.
+    if (sendCookies.empty()) {
+        if (!SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
+            return failOption("WinHttpSetOption(DISABLE_COOKIES)", kCookieOptionError);
+    } else if (!SetDwordOption(request.get(), WINHTTP_OPTION_ENABLE_FEATURE, 1)) {
+        return failOption("WinHttpSetOption(ENABLE_FEATURE)", kCookieOptionError);
+    }
+    if (o.no_redirect &&
+        !SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
+        return failOption("WinHttpSetOption(DISABLE_REDIRECTS)", kRedirectError);
+
+    const Text headers = BuildWebRequestHeaders(extra_headers, method, sendCookies,
+                                                o.complete_headers, o.normalize_header_names);
+    if (!headers.empty()) {
+        const std::u16string wideHeaders = Wide(headers);
+        if (!WinHttpAddRequestHeaders(request.get(), W(wideHeaders),
+                                      static_cast<DWORD>(wideHeaders.size()),
+                                      WINHTTP_ADDREQ_FLAG_ADD)) {
+            LogWinHttpFailure("WinHttpAddRequestHeaders");
+            return fail(kHeaderError);
+        }
+    }
+    pumps.Passed();
+
+    const Bytes& bodyBytes = o.body_bytes;
+    const void* body = bodyBytes.empty() ? static_cast<const void*>(body_text.data())
+                                         : static_cast<const void*>(bodyBytes.data());
+    const DWORD bodyLength =
+        static_cast<DWORD>(bodyBytes.empty() ? body_text.size() : bodyBytes.size());
+    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            bodyLength ? const_cast<void*>(body) : WINHTTP_NO_REQUEST_DATA,
+                            bodyLength, bodyLength, 0)) {
+        LogWinHttpFailure("WinHttpSendRequest");
+        return fail(kSendError);
+    }
+    pumps.Passed();
+
+    if (!WinHttpReceiveResponse(request.get(), nullptr)) {
+        LogWinHttpFailure("WinHttpReceiveResponse");
+        return fail(kReceiveError);
+    }
+    pumps.Passed();
+
+    // A body that fails part-way, arrives shorter than announced or exceeds the limit is a
+    // failed read: no partial page is handed on as if it were whole.
+    Bytes received;
+    if (ReadWinHttpBody(request.get(), received, kMaxResponseBytes, method != 2) !=
+        BodyRead::kComplete)
+        return fail(kReadError);
+
+    std::u16string rawHeaders;
+    if (!QueryRawHeaders(request.get(), rawHeaders)) {
+        PumpPendingMessages();
+        return Text();
+    }
+    const Text responseHeaders = codepage::FromWide(rawHeaders, codepage::kGbk);
+    if (o.response_headers)
+        *o.response_headers = responseHeaders;
+    if (o.status)
+        *o.status = ResponseStatusText(responseHeaders);
+
+    Text receivedCookies = o.received_cookies ? *o.received_cookies : Text();
+    Text location;
+    const bool hadLocation = o.location != nullptr;
+    ScanResponseHeaders(responseHeaders, receivedCookies, hadLocation ? &location : nullptr,
+                        PumpPendingMessages);
+    if (hadLocation && !location.empty())
+        *o.location = location;
+    if (o.merge_cookies && !sendCookies.empty()) {
+        Text jar = sendCookies;
+        receivedCookies = MergeCookies(jar, receivedCookies);
+        if (o.send_cookies)
+            *o.send_cookies = jar;
+    }
+    if (o.received_cookies)
+        *o.received_cookies = receivedCookies;
+
+    Text page = BytesToText(received);
+    if (o.response_bytes)
+        *o.response_bytes = std::move(received);
+    const Bytes& bodyRef = o.response_bytes ? *o.response_bytes : received;
+
+    Text charset;
+    if (FindDeclaredCharset(page, &charset)) {
+        pumps.Passed();
+        if (!charset.empty() && charset != "gbk" && charset != "gb2312")
+            DecodeCharset(bodyRef, charset, page);
+        PumpPendingMessages();
+    }
+    PumpPendingMessages();
+    return page;
+}

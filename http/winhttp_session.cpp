@@ -1,0 +1,97 @@
+#include "http/winhttp_session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "core/codepage.h"
+#include "core/text.h"
+#include "http/request_text.h"
+
+void LogWinHttpFailure(const char* call) {
+    char line[160];
+    std::snprintf(line, sizeof line, "lanzifang: %s failed: %lu\n", call,
+                  static_cast<unsigned long>(GetLastError()));
+    OutputDebugStringA(line);
+}
+
+namespace {
+
+// A header of the received response as text; empty when absent.
+Text QueryHeaderText(HINTERNET request, DWORD level) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, level, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                        &size, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return Text();
+    std::u16string value(size / sizeof(char16_t) + 1, u'\0');
+    if (!WinHttpQueryHeaders(request, level, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return Text();
+    value.resize(size / sizeof(char16_t));
+    return codepage::FromWide(value, codepage::kGbk);
+}
+
+}  // namespace
+
+int WinHttpStatusCode(HINTERNET request) {
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX))
+        return 0;
+    return static_cast<int>(code);
+}
+
+BodyRead ReadWinHttpBody(HINTERNET request,
+                         Bytes& body,
+                         unsigned long long limit,
+                         bool expect_body) {
+    body.clear();
+    const int status = WinHttpStatusCode(request);
+    // Responses that never carry a body, whatever their Content-Length says.
+    if (status == 204 || status == 304 || (status >= 100 && status < 200))
+        expect_body = false;
+    long long announced = -1;
+    if (expect_body) {
+        const bool chunked =
+            FindText(AsciiLower(QueryHeaderText(request, WINHTTP_QUERY_TRANSFER_ENCODING)),
+                     "chunked") > 0;
+        if (!chunked)
+            announced = ParseContentLength(QueryHeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH));
+    }
+    if (announced > 0 && static_cast<unsigned long long>(announced) > limit)
+        return BodyRead::kTooLarge;
+    if (announced > 0)
+        body.reserve(static_cast<size_t>(announced));
+
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available)) {
+            LogWinHttpFailure("WinHttpQueryDataAvailable");
+            return BodyRead::kFailed;
+        }
+        if (available < 1)
+            break;
+        const size_t have = body.size();
+        if (have + available > limit)
+            return BodyRead::kTooLarge;
+        // Grow geometrically: a body without Content-Length must not be copied per chunk.
+        if (have + available > body.capacity())
+            body.reserve(std::min<size_t>(std::max<size_t>(have + available, body.capacity() * 2),
+                                          static_cast<size_t>(limit)));
+        body.resize(have + available);
+        DWORD read = 0;
+        if (!WinHttpReadData(request, body.data() + have, available, &read)) {
+            LogWinHttpFailure("WinHttpReadData");
+            body.resize(have);
+            return BodyRead::kFailed;
+        }
+        body.resize(have + read);
+        if (read == 0)
+            break;
+    }
+    if (announced >= 0 && body.size() != static_cast<unsigned long long>(announced))
+        return BodyRead::kFailed;
+    return BodyRead::kComplete;
+}

@@ -1,0 +1,58 @@
+// Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): a handle owner and the
+// bounded body reader. Includes winhttp.h; never include it beside wininet.h.
+#pragma once
+
+#include <windows.h>
+
+#include <winhttp.h>
+
+#include <utility>
+
+#include "core/types.h"
+
+// Owns one WinHTTP handle and closes it when it goes.
+class WinHttpHandle {
+  public:
+    WinHttpHandle() = default;
+    explicit WinHttpHandle(HINTERNET h) : h_(h) {}
+    WinHttpHandle(WinHttpHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    WinHttpHandle& operator=(WinHttpHandle&& o) noexcept {
+        if (this != &o)
+            Reset(std::exchange(o.h_, nullptr));
+        return *this;
+    }
+    WinHttpHandle(const WinHttpHandle&) = delete;
+    WinHttpHandle& operator=(const WinHttpHandle&) = delete;
+    ~WinHttpHandle() { Reset(nullptr); }
+
+    void Reset(HINTERNET h) {
+        if (h_)
+            WinHttpCloseHandle(h_);
+        h_ = h;
+    }
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+  private:
+    HINTERNET h_ = nullptr;
+};
+
+// Writes "<call> failed: <error>" to the debug log.
+void LogWinHttpFailure(const char* call);
+
+enum class BodyRead {
+    kComplete,  // the whole body arrived
+    kFailed,    // a read failed, or fewer bytes than Content-Length arrived
+    kTooLarge,  // the body would exceed the limit (announced or while reading)
+};
+
+// Reads the response body of a request whose response has been received, into `body`
+// (replacing what it held). The buffer is reserved from Content-Length, so a known-size body
+// is never copied while it grows. `expect_body` is false for HEAD requests.
+BodyRead ReadWinHttpBody(HINTERNET request,
+                         Bytes& body,
+                         unsigned long long limit,
+                         bool expect_body);
+
+// The HTTP status code of a received response, 0 when it cannot be read.
+int WinHttpStatusCode(HINTERNET request);
