@@ -289,6 +289,20 @@ std::string LocalAddress(int fd) {
     return h + ":" + port;
 }
 
+bool PeerIsLoopback(int fd) {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return false;
+    if (addr.ss_family == AF_INET)
+        return (ntohl(reinterpret_cast<sockaddr_in*>(&addr)->sin_addr.s_addr) >> 24) == 127;
+    if (addr.ss_family == AF_INET6) {
+        const in6_addr& a = reinterpret_cast<sockaddr_in6*>(&addr)->sin6_addr;
+        return IN6_IS_ADDR_LOOPBACK(&a) || (IN6_IS_ADDR_V4MAPPED(&a) && a.s6_addr[12] == 127);
+    }
+    return false;
+}
+
 void Sleep(int ms) {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -540,6 +554,7 @@ void HttpServer::Run() {
 
 void HttpServer::Serve(int fd, const Listener& listener, long long connection) {
     const std::string local = LocalAddress(fd);
+    const bool loopback = PeerIsLoopback(fd);
     std::unique_ptr<Stream> stream = listener.factory(fd);
     if (!stream)
         return;
@@ -579,6 +594,7 @@ void HttpServer::Serve(int fd, const Listener& listener, long long connection) {
         }
         HttpRequest request;
         request.local_address = local;
+        request.from_loopback = loopback;
         request.tls = listener.tls;
         std::string raw = buffer.substr(0, body_at);
         buffer.erase(0, body_at);

@@ -35,8 +35,9 @@ struct HttpRequest {
     std::string query;   // after '?'
     std::string version;
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;           // de-chunked
-    std::string local_address;  // host:port that the client connected to
+    std::string body;            // de-chunked
+    std::string local_address;   // host:port that the client connected to
+    bool from_loopback = false;  // the client is on this machine
     bool tls = false;
 
     // Value of the first header of that name (case-insensitive), or nullptr.

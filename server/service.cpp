@@ -321,6 +321,12 @@ HttpResponse Service::Finish(Page page, const HttpRequest& request, const Fault&
 
 HttpResponse Service::HandleControlRoute(const HttpRequest& request) {
     HttpResponse r;
+    if (!request.from_loopback) {
+        // The control routes can serve any file and reveal every request: this machine only.
+        r.status = 403;
+        r.body = StringBody("control routes answer only on this machine\n");
+        return r;
+    }
     auto items = ParseForm(request.query);
     auto has = [&](const char* key) {
         for (const auto& [k, v] : items)

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -375,6 +376,17 @@ TEST_F(ServiceTest, LogKeepsRequestsByteForByte) {
 
     ServiceClearLog();
     EXPECT_TRUE(ParseServiceLog(ServiceLog()).empty());
+}
+
+TEST_F(ServiceTest, LogFileGetsTheSameEntries) {
+    const char* file = std::getenv("LZF_TEST_LOG_FILE");
+    ASSERT_NE(file, nullptr);
+    const std::string token = "token-" + std::to_string(std::random_device{}());
+    Get("/FontDesc/101?" + token);
+    const std::string entry = ServiceLog();
+    ASSERT_NE(entry.find(token), std::string::npos);
+    // The file is appended to across runs; this run's entry is in it verbatim.
+    EXPECT_NE(ReadFile(file).find(entry), std::string::npos);
 }
 
 TEST_F(ServiceTest, LogKeepsBinaryBodiesAndChunkedFraming) {
