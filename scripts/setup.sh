@@ -10,6 +10,7 @@ packages=(
   libcpp-httplib-dev libfreetype-dev libharfbuzz-dev
   wine wine32:i386 xvfb x11-utils xdotool imagemagick locales clang-format
   fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
+  libssl-dev
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
