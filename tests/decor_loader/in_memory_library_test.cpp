@@ -120,6 +120,15 @@ TEST_F(InMemoryLibraryTest, MapsPlainDllAndCallsItsExports) {
     EXPECT_TRUE(library.Free());
 }
 
+TEST_F(InMemoryLibraryTest, RunsADllLinkedWithTheRuntimes) {
+    InMemoryLibrary library;
+    ASSERT_TRUE(library.Load(FromBlob(test_runtime_dll_blob())));
+    auto check = Export<int(__cdecl*)()>(library, "RuntimeCheck");
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check(), 108);
+    EXPECT_TRUE(library.Free());
+}
+
 TEST_F(InMemoryLibraryTest, RelocatesWhenThePreferredBaseIsTaken) {
     Bytes image = Plain();
     void* taken =
