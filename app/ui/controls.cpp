@@ -328,15 +328,21 @@ void Subclass(ControlState& c) {
         SetWindowLongPtrW(c.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
 }
 
+// The closed box's height follows its selection field; systems differ in how the field height
+// they report relates to the one they take, so the field is adjusted by measurement.
 void FitComboHeight(HWND combo, int wanted) {
-    RECT r;
-    GetWindowRect(combo, &r);
-    int actual = r.bottom - r.top;
-    if (actual == wanted)
-        return;
-    LRESULT item = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    if (item > 0 && item + wanted - actual > 0)
-        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item + wanted - actual);
+    LRESULT field = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int round = 0; round < 4 && field > 0; ++round) {
+        RECT r;
+        GetWindowRect(combo, &r);
+        int actual = r.bottom - r.top;
+        if (actual == wanted)
+            return;
+        field += wanted - actual;
+        if (field <= 0)
+            return;
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
 }
 
 }  // namespace

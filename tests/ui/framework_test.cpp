@@ -1,0 +1,597 @@
+// The window framework on windows of the tests' own layouts: list rows and the current row,
+// list keys, pictures, timers, worker threads writing controls, the wait that keeps messages
+// flowing, the pump, message boxes and the save dialog.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/program_windows.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/layout.h"
+#include "app/ui/picture.h"
+#include "app/ui/properties.h"
+#include "app/ui/threads.h"
+#include "app/ui/window.h"
+#include "core/codepage.h"
+#include "core/pump.h"
+#include "tests/ui/ui_test_support.h"
+
+namespace {
+
+using uitest::CaptureClient;
+using uitest::PumpUntil;
+
+struct Window {
+    HWND hwnd = nullptr;
+    explicit Window(HWND h) : hwnd(h) {}
+    ~Window() {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        ui::PumpMessages();
+    }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    HWND Control(const char* name) const { return ui::ControlHandle(hwnd, name); }
+};
+
+// --- A window of the tests' own: a list, two picture boxes, a button, a timer.
+
+constexpr ui::ListColumn kColumns[] = {
+    {"甲", 60, ui::Alignment::Left},
+    {"乙", 120, ui::Alignment::Centre},
+    {"丙", 60, ui::Alignment::Centre},
+};
+
+constexpr ui::ControlLayout kTestControls[] = {
+    {.kind = ui::ControlKind::ListView,
+     .name = "列表",
+     .left = 0,
+     .top = 0,
+     .width = 260,
+     .height = 200,
+     .border = ui::EditBorder::Single,
+     .columns = kColumns,
+     .tabStop = true},
+    {.kind = ui::ControlKind::PictureBox,
+     .name = "缩放图",
+     .left = 270,
+     .top = 0,
+     .width = 100,
+     .height = 60,
+     .backColour = ui::Rgb(0x0000FF),
+     .pictureMode = ui::PictureMode::Scaled},
+    {.kind = ui::ControlKind::PictureBox,
+     .name = "居中图",
+     .left = 270,
+     .top = 80,
+     .width = 100,
+     .height = 60,
+     .backColour = ui::Rgb(0x00FF00),
+     .pictureMode = ui::PictureMode::Centred},
+    {.kind = ui::ControlKind::Button,
+     .name = "按钮",
+     .left = 270,
+     .top = 160,
+     .width = 80,
+     .height = 24,
+     .text = "按"},
+    {.kind = ui::ControlKind::Timer, .name = "时钟"},
+    {.kind = ui::ControlKind::SaveDialog, .name = "对话框"},
+};
+
+constexpr ui::WindowLayout kTestLayout = {
+    .title = "测试窗口",
+    .left = 20,
+    .top = 20,
+    .width = 400,
+    .height = 260,
+    .centred = false,
+    .border = ui::WindowBorder::FixedSingle,
+    .backColour = ui::Rgb(0xFFFFFF),
+    .systemMenu = true,
+    .minimiseBox = false,
+    .escCloses = false,
+    .taskbarButton = true,
+    .topMost = false,
+    .captionAlwaysActive = false,
+    .dragByClientArea = false,
+    .className = nullptr,
+    .isMainWindow = false,
+    .controls = kTestControls,
+};
+
+int g_rowChanged = 0;
+int g_doubleClicks = 0;
+int g_clicks = 0;
+int g_ticks = 0;
+std::vector<int> g_keys;
+bool g_consumeKeys = false;
+HWND g_window = nullptr;
+
+bool OnKey(int key) {
+    g_keys.push_back(key);
+    if (!g_consumeKeys || key != VK_DOWN)
+        return false;
+    ui::ListSetCurrentRow(g_window, "列表", ui::ListCurrentRow(g_window, "列表") + 1);
+    return true;
+}
+
+constexpr ui::EventBinding kTestEvents[] = {
+    {.control = "列表", .event = ui::Event::CurrentRowChanged, .action = [] { ++g_rowChanged; }},
+    {.control = "列表", .event = ui::Event::DoubleClick, .action = [] { ++g_doubleClicks; }},
+    {.control = "列表", .event = ui::Event::KeyDown, .onKey = OnKey},
+    {.control = "按钮", .event = ui::Event::Click, .action = [] { ++g_clicks; }},
+    {.control = "时钟", .event = ui::Event::Tick, .action = [] { ++g_ticks; }},
+};
+
+class Framework : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_rowChanged = g_doubleClicks = g_clicks = g_ticks = 0;
+        g_keys.clear();
+        g_consumeKeys = false;
+        window_.hwnd = ui::CreateLayoutWindow(kTestLayout, kTestEvents);
+        g_window = window_.hwnd;
+        ASSERT_NE(window_.hwnd, nullptr);
+        ui::ShowLayoutWindow(window_.hwnd);
+    }
+    void FillRows(int n) {
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(ui::ListAddRow(window_.hwnd, "列表"), i);
+            ui::ListSetCell(window_.hwnd, "列表", i, 1, "行" + std::to_string(i));
+        }
+    }
+    Window window_{nullptr};
+};
+
+TEST_F(Framework, ListRowsAndCells) {
+    HWND w = window_.hwnd;
+    EXPECT_EQ(ui::ListRowCount(w, "列表"), 0);
+    FillRows(3);
+    EXPECT_EQ(ui::ListRowCount(w, "列表"), 3);
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 2, 1), "行2");
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 2, 0), "");
+    // Long and GBK texts come back whole.
+    Text longName(1000, 'x');
+    longName += "泼墨体";
+    ui::ListSetCell(w, "列表", 1, 2, longName);
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 1, 2), longName);
+    // Writes to rows or columns that do not exist change nothing; reads give empty text.
+    ui::ListSetCell(w, "列表", -1, 1, "无");
+    ui::ListSetCell(w, "列表", 3, 1, "无");
+    ui::ListSetCell(w, "列表", 0, 3, "无");
+    EXPECT_EQ(ui::ListRowCount(w, "列表"), 3);
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 3, 1), "");
+    EXPECT_EQ(ui::ListGetCell(w, "列表", -1, 1), "");
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 0, 1), "行0");
+    ui::ListDeleteRow(w, "列表", 0);
+    EXPECT_EQ(ui::ListRowCount(w, "列表"), 2);
+    EXPECT_EQ(ui::ListGetCell(w, "列表", 0, 1), "行1");
+    ui::ListClear(w, "列表");
+    EXPECT_EQ(ui::ListRowCount(w, "列表"), 0);
+    // Unknown names read as nothing.
+    EXPECT_EQ(ui::ListRowCount(w, "无此控件"), 0);
+    EXPECT_EQ(ui::GetText(w, "无此控件"), "");
+}
+
+TEST_F(Framework, CurrentRowWrittenByTheProgramRaisesNoEvent) {
+    HWND w = window_.hwnd;
+    FillRows(5);
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), -1);
+    ui::ListSetCurrentRow(w, "列表", 2);
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), 2);
+    HWND list = window_.Control("列表");
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 2);
+    ui::ListSetCurrentRow(w, "列表", 4);
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), 4);
+    EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    ui::ListSetCurrentRow(w, "列表", 5);  // past the end: no row is current
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), -1);
+    ui::ListSetCurrentRow(w, "列表", 1);
+    ui::ListSetCurrentRow(w, "列表", -1);
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), -1);
+    ui::PumpMessages();
+    EXPECT_EQ(g_rowChanged, 0);
+}
+
+TEST_F(Framework, ArrowKeyMovesTheRowOnceWhetherTheHandlerOrTheListMovesIt) {
+    HWND w = window_.hwnd;
+    HWND list = window_.Control("列表");
+    FillRows(6);
+    SetFocus(list);
+
+    // The handler lets the key through: the list moves the row and reports the change.
+    ui::ListSetCurrentRow(w, "列表", 1);
+    PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(PumpUntil([] { return !g_keys.empty(); }));
+    ui::PumpMessages();
+    EXPECT_EQ(g_keys, std::vector<int>{VK_DOWN});
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), 2);
+    EXPECT_EQ(g_rowChanged, 1);
+
+    // The handler moves the row itself and consumes the key: one step, not two.
+    g_consumeKeys = true;
+    g_keys.clear();
+    PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(PumpUntil([] { return !g_keys.empty(); }));
+    ui::PumpMessages();
+    EXPECT_EQ(ui::ListCurrentRow(w, "列表"), 3);
+    EXPECT_EQ(g_rowChanged, 1);
+}
+
+TEST_F(Framework, DoubleClickAndButtonClick) {
+    FillRows(3);
+    HWND list = window_.Control("列表");
+    RECT item = {LVIR_BOUNDS};
+    SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    LPARAM at = MAKELPARAM(item.left + 20, (item.top + item.bottom) / 2);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(PumpUntil([] { return g_doubleClicks == 1; }));
+    EXPECT_EQ(ui::ListCurrentRow(window_.hwnd, "列表"), 1);
+    EXPECT_GE(g_rowChanged, 1);  // a click on another row is a change of the current row
+
+    PostMessageW(window_.Control("按钮"), BM_CLICK, 0, 0);
+    // Code below the window framework processes pending messages through core/pump.h.
+    PumpPendingMessages();
+    EXPECT_EQ(g_clicks, 1);
+}
+
+// --- Pictures.
+
+std::vector<std::uint32_t> Fill(int w, int h, std::uint32_t argb) {
+    return std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, argb);
+}
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance = 8) {
+    for (int shift : {0, 8, 16}) {
+        int d = static_cast<int>(a >> shift & 0xFF) - static_cast<int>(b >> shift & 0xFF);
+        if (d > tolerance || d < -tolerance)
+            return false;
+    }
+    return true;
+}
+
+TEST_F(Framework, PictureScaledToTheBox) {
+    // 10 x 6 in four blocks: red, yellow / white, black; drawn ten times as large.
+    std::vector<std::uint32_t> pixels(60);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x)
+            pixels[y * 10 + x] =
+                y < 3 ? (x < 5 ? 0xFFFF0000 : 0xFFFFFF00) : (x < 5 ? 0xFFFFFFFF : 0xFF000000);
+    ASSERT_TRUE(ui::SetPicture(window_.hwnd, "缩放图", uitest::EncodePng(10, 6, pixels)));
+    RECT box = uitest::RectIn(window_.hwnd, window_.Control("缩放图"));
+    uitest::Capture shot = CaptureClient(window_.hwnd);
+    EXPECT_TRUE(Near(shot.At(box.left + 20, box.top + 12), 0xFF0000))
+        << std::hex << shot.At(box.left + 20, box.top + 12);
+    EXPECT_TRUE(Near(shot.At(box.left + 80, box.top + 12), 0xFFFF00));
+    EXPECT_TRUE(Near(shot.At(box.left + 20, box.top + 48), 0xFFFFFF));
+    EXPECT_TRUE(Near(shot.At(box.left + 80, box.top + 48), 0x000000));
+    // The whole box is covered: no background (blue) at the corners.
+    EXPECT_FALSE(Near(shot.At(box.left, box.top), 0x0000FF));
+    EXPECT_FALSE(Near(shot.At(box.right - 1, box.bottom - 1), 0x0000FF));
+}
+
+TEST_F(Framework, PictureCentredUnscaledOverTheBackground) {
+    // 20 x 10 magenta; its top row fully transparent, its second row half transparent.
+    std::vector<std::uint32_t> pixels = Fill(20, 10, 0xFFFF00FF);
+    for (int x = 0; x < 20; ++x) {
+        pixels[x] = 0x00FF00FF;
+        pixels[20 + x] = 0x80FF00FF;
+    }
+    ASSERT_TRUE(ui::SetPicture(window_.hwnd, "居中图", uitest::EncodePng(20, 10, pixels)));
+    RECT box = uitest::RectIn(window_.hwnd, window_.Control("居中图"));
+    uitest::Capture shot = CaptureClient(window_.hwnd);
+    int left = box.left + 40, top = box.top + 25;  // (100 - 20) / 2, (60 - 10) / 2
+    EXPECT_EQ(shot.At(left, top + 5), 0xFF00FFu);
+    EXPECT_EQ(shot.At(left + 19, top + 9), 0xFF00FFu);
+    EXPECT_EQ(shot.At(left - 1, top + 5), 0x00FF00u);
+    EXPECT_EQ(shot.At(left + 20, top + 5), 0x00FF00u);
+    EXPECT_EQ(shot.At(left + 5, top + 10), 0x00FF00u);
+    EXPECT_EQ(shot.At(left + 5, top), 0x00FF00u);                // transparent row
+    EXPECT_TRUE(Near(shot.At(left + 5, top + 1), 0x807F80, 2));  // half over green
+    EXPECT_EQ(shot.At(box.left + 2, box.top + 2), 0x00FF00u);
+
+    // Bytes that are no picture clear it and report failure; empty bytes just clear it.
+    EXPECT_FALSE(ui::SetPicture(window_.hwnd, "居中图", Bytes{'n', 'o', 'p', 'e'}));
+    EXPECT_EQ(CaptureClient(window_.hwnd).At(left, top + 5), 0x00FF00u);
+    ASSERT_TRUE(ui::SetPicture(window_.hwnd, "居中图", uitest::EncodePng(20, 10, pixels)));
+    EXPECT_EQ(CaptureClient(window_.hwnd).At(left, top + 5), 0xFF00FFu);
+    EXPECT_TRUE(ui::SetPicture(window_.hwnd, "居中图", Bytes{}));
+    EXPECT_EQ(CaptureClient(window_.hwnd).At(left, top + 5), 0x00FF00u);
+}
+
+void AppendChunk(Bytes& png, const char* type, const Bytes& data) {
+    auto be32 = [&](std::uint32_t v) {
+        for (int shift : {24, 16, 8, 0})
+            png.push_back(static_cast<std::uint8_t>(v >> shift));
+    };
+    be32(static_cast<std::uint32_t>(data.size()));
+    std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    be32(static_cast<std::uint32_t>(crc32(0, png.data() + start, png.size() - start)));
+}
+
+// A picture from the network that claims an enormous size is refused, not allocated.
+TEST(Picture, RefusesHugeDimensions) {
+    for (std::uint32_t side : {20000u, 16385u, 70000u}) {
+        Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        Bytes header;
+        for (std::uint32_t v : {side, side})
+            for (int shift : {24, 16, 8, 0})
+                header.push_back(static_cast<std::uint8_t>(v >> shift));
+        header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA
+        AppendChunk(png, "IHDR", header);
+        AppendChunk(png, "IEND", {});
+        EXPECT_TRUE(ui::DecodePng(png).Empty()) << side;
+    }
+    // Truncated and empty input.
+    Bytes good = uitest::EncodePng(3, 2, Fill(3, 2, 0xFF102030));
+    ui::Picture picture = ui::DecodePng(good);
+    ASSERT_EQ(picture.width, 3);
+    ASSERT_EQ(picture.height, 2);
+    EXPECT_EQ(picture.pixels[5], 0xFF102030u);
+    EXPECT_TRUE(ui::DecodePng(Bytes(good.begin(), good.begin() + good.size() / 2)).Empty());
+    EXPECT_TRUE(ui::DecodePng(Bytes{}).Empty());
+}
+
+// --- Timers.
+
+TEST_F(Framework, TimerIntervalIsItsWholeState) {
+    HWND w = window_.hwnd;
+    EXPECT_EQ(ui::GetTimerInterval(w, "时钟"), 0);
+    uitest::PumpFor(100);
+    EXPECT_EQ(g_ticks, 0);
+    ui::SetTimerInterval(w, "时钟", 20);
+    EXPECT_EQ(ui::GetTimerInterval(w, "时钟"), 20);
+    EXPECT_TRUE(PumpUntil([] { return g_ticks >= 3; }));
+    ui::SetTimerInterval(w, "时钟", 0);
+    EXPECT_EQ(ui::GetTimerInterval(w, "时钟"), 0);
+    int stopped = g_ticks;
+    uitest::PumpFor(150);
+    EXPECT_EQ(g_ticks, stopped);
+    ui::SetTimerInterval(w, "时钟", 15);
+    EXPECT_TRUE(PumpUntil([&] { return g_ticks > stopped; }));
+    ui::SetTimerInterval(w, "时钟", 0);
+}
+
+// --- Worker threads.
+
+HWND g_workerWindow = nullptr;
+Text g_workerRead;
+int g_workerRow = -1;
+
+void WriteFromWorker() {
+    ui::SetText(g_workerWindow, "编辑框6", "线程写入的内容");
+    ui::SetWindowTitle(g_workerWindow, "览字坊    字体下载中……");
+    g_workerRow = ui::ListAddRow(g_workerWindow, "超级列表框1");
+    ui::ListSetCell(g_workerWindow, "超级列表框1", g_workerRow, 1, "泼墨字体");
+    ui::SetDisabled(g_workerWindow, "超级按钮3", false);
+    ui::SetVisible(g_workerWindow, "超级按钮6", true);
+    ui::SetTextColour(g_workerWindow, "字体", ui::Rgb(0x00FF00));
+    g_workerRead = ui::GetText(g_workerWindow, "字体");
+}
+
+TEST(Threads, WorkerWritesArriveWhileTheWindowThreadWaits) {
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    g_workerWindow = main.hwnd;
+    g_workerRead.clear();
+    HANDLE thread = ui::RunInThread(WriteFromWorker);
+    ASSERT_NE(thread, nullptr);
+    // Each write is a message the waiting thread must process; the bound only guards the test.
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 20000));
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(ui::GetText(main.hwnd, "编辑框6"), "线程写入的内容");
+    EXPECT_EQ(ui::GetWindowTitle(main.hwnd), "览字坊    字体下载中……");
+    EXPECT_EQ(g_workerRow, 0);
+    EXPECT_EQ(ui::ListGetCell(main.hwnd, "超级列表框1", 0, 1), "泼墨字体");
+    EXPECT_FALSE(ui::IsDisabled(main.hwnd, "超级按钮3"));
+    EXPECT_TRUE(ui::IsVisible(main.hwnd, "超级按钮6"));
+    EXPECT_EQ(ui::GetTextColour(main.hwnd, "字体"), 0x00FF00u);
+    EXPECT_EQ(g_workerRead, "览字坊");
+    // The main-window shorthands address the same window.
+    EXPECT_EQ(ui::GetText("编辑框6"), "线程写入的内容");
+}
+
+HANDLE g_release = nullptr;
+
+void WaitForRelease() {
+    WaitForSingleObject(g_release, 10000);
+}
+
+TEST(Threads, WaitEndsOnTimeOutAndOnFailure) {
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = ui::RunInThread(WaitForRelease);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_FALSE(ui::WaitForThreadPumping(thread, 100));
+    EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // still running
+    SetEvent(g_release);
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 0));  // 0: no time limit
+    CloseHandle(thread);
+    CloseHandle(g_release);
+    EXPECT_FALSE(ui::WaitForThreadPumping(nullptr, 0));
+    EXPECT_EQ(ui::RunInThread(nullptr), nullptr);
+}
+
+void CALLBACK ReleaseLater(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    SetEvent(g_release);
+}
+
+// Messages queued for the waiting thread are processed during the wait.
+TEST_F(Framework, WaitProcessesQueuedMessages) {
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = ui::RunInThread(WaitForRelease);
+    PostMessageW(window_.Control("按钮"), BM_CLICK, 0, 0);
+    SetTimer(nullptr, 0, 50, ReleaseLater);
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 10000));
+    EXPECT_EQ(g_clicks, 1);
+    CloseHandle(thread);
+    CloseHandle(g_release);
+}
+
+// --- Message boxes and the save dialog.
+
+TEST(Dialogs, MessageBoxesAreTaskModalAndOwnedByTheMainWindow) {
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    std::vector<ui::MessageRequest> seen;
+    ui::SetMessageObserver([&](const ui::MessageRequest& r) {
+        seen.push_back(r);
+        return IDOK;
+    });
+    EXPECT_EQ(ui::ShowMessage("请先初始化字体", MB_ICONINFORMATION, "字体图生成"), IDOK);
+    HANDLE thread = ui::RunInThread(
+        [] { ui::ShowMessage("失败！\r\n请重新下载", MB_ICONINFORMATION, "字体下载"); });
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 10000));
+    CloseHandle(thread);
+    ui::SetMessageObserver(nullptr);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, "请先初始化字体");
+    EXPECT_EQ(seen[0].title, "字体图生成");
+    EXPECT_EQ(seen[0].owner, main.hwnd);
+    EXPECT_EQ(seen[0].flags, static_cast<unsigned>(MB_ICONINFORMATION | MB_TASKMODAL));
+    EXPECT_EQ(seen[1].text, "失败！\r\n请重新下载");
+    EXPECT_EQ(seen[1].owner, main.hwnd);
+}
+
+// Drives a real save dialog shown by a worker thread: types a name without extension and
+// presses Save.
+struct DialogDriver {
+    std::wstring title;
+    std::u16string proposed;  // the name the dialog offered
+    const wchar_t* typed;
+    bool found = false;
+};
+DialogDriver g_driver;
+
+BOOL CALLBACK FindNameEdit(HWND child, LPARAM found) {
+    wchar_t childClass[16] = {};
+    GetClassNameW(child, childClass, 16);
+    int id = GetDlgCtrlID(child);
+    if (std::wstring(childClass) == L"Edit" && (id == 0x47C || id == 0x480)) {
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM) {
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (std::wstring(cls) != L"#32770" || !IsWindowVisible(hwnd))
+        return TRUE;
+    if (uitest::WindowText(hwnd) != std::u16string(g_driver.title.begin(), g_driver.title.end()))
+        return TRUE;
+    // The file name box: an edit with the id of the name combo (cmb13) or the plain edt1,
+    // however deep the dialog nests it.
+    HWND edit = nullptr;
+    EnumChildWindows(hwnd, FindNameEdit, reinterpret_cast<LPARAM>(&edit));
+    if (!edit)
+        return TRUE;
+    g_driver.found = true;
+    g_driver.proposed = uitest::WindowText(edit);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_driver.typed));
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+Text AsciiLowerCopy(Text s) {
+    for (char& ch : s) {
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return s;
+}
+
+Text g_chosen;
+ui::SaveDialogRequest g_request;
+
+void ShowDialogFromWorker() {
+    g_chosen = ui::ShowSaveDialog("通用对话框1", g_request);
+}
+
+Text RunRealDialog(const ui::SaveDialogRequest& request, const wchar_t* typed) {
+    g_request = request;
+    g_driver = {};
+    g_driver.title =
+        std::wstring(reinterpret_cast<const wchar_t*>(codepage::ToWide(request.title).c_str()));
+    g_driver.typed = typed;
+    g_chosen.clear();
+    HANDLE thread = ui::RunInThread(ShowDialogFromWorker);
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < 20000) {
+        if (!g_driver.found)
+            EnumWindows(FindDialog, 0);
+        ui::WaitForThreadPumping(thread, 100);
+    }
+    bool ended = ui::WaitForThreadPumping(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(g_driver.found);
+    return g_chosen;
+}
+
+TEST(Dialogs, SaveDialogFromAWorkerThread) {
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    ui::ShowLayoutWindow(main.hwnd);
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    Text temp = folder;
+    ui::SaveDialogRequest request{"字体下载【览字坊】", "泼墨体", "字体文件|*.ttf", temp, "ttf"};
+    Text chosen = RunRealDialog(request, L"saved-font");
+    EXPECT_EQ(g_driver.proposed, u"泼墨体");
+    // The folder given, the typed name and the default extension.
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_NE(chosen.find("saved-font.ttf"), Text::npos) << chosen;
+    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), chosen);
+
+    // A proposed name that no file may have still opens the dialog.
+    ui::SaveDialogRequest odd{"保存图片【览字坊】", "A/B:C", "PNG文件|*.PNG|所有文件|*.*", temp,
+                              "PNG"};
+    chosen = RunRealDialog(odd, L"picture");
+    EXPECT_EQ(g_driver.proposed, u"A_B_C");
+    // File names compare without case (the system may spell the extension in lower case).
+    EXPECT_NE(AsciiLowerCopy(chosen).find("picture.png"), Text::npos) << chosen;
+}
+
+TEST(Dialogs, SaveDialogObserverAnswersInsteadOfTheDialog) {
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    ui::SaveDialogRequest seen;
+    ui::SetSaveDialogObserver([&](const ui::SaveDialogRequest& r) {
+        seen = r;
+        return Text(r.fileName.empty() ? "" : "C:\\fonts\\" + r.fileName + ".ttf");
+    });
+    ui::SaveDialogRequest request{"字体下载【览字坊】", "泼墨体", "字体文件|*.ttf",
+                                  ui::DesktopFolder(), "ttf"};
+    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), "C:\\fonts\\泼墨体.ttf");
+    EXPECT_EQ(seen.owner, main.hwnd);
+    EXPECT_EQ(seen.filter, "字体文件|*.ttf");
+    EXPECT_FALSE(seen.initialFolder.empty());
+    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), "C:\\fonts\\泼墨体.ttf");
+    // A cancelled dialog keeps the last confirmed name.
+    request.fileName.clear();
+    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), "");
+    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), "C:\\fonts\\泼墨体.ttf");
+    ui::SetSaveDialogObserver(nullptr);
+}
+
+// The windows are right whatever the system's ANSI code page is; the English-locale run of the
+// layout test shows the same, this records which code page the run had.
+TEST(Locale, RecordsTheCodePage) {
+    ::testing::Test::RecordProperty("ansi_code_page", static_cast<int>(GetACP()));
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    EXPECT_EQ(uitest::WindowText(main.hwnd), u"览字坊");
+    EXPECT_EQ(ui::GetWindowTitle(main.hwnd), "览字坊");
+}
+
+}  // namespace
