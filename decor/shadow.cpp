@@ -1,0 +1,280 @@
+#include "decor/shadow.h"
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <cstring>
+
+namespace gp = Gdiplus::DllExports;
+
+namespace {
+
+HANDLE AsHandle(std::uintptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
+
+std::uintptr_t FromHandle(HANDLE handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+int ShadowSizeOf(HWND shadow) {
+    return static_cast<int>(FromHandle(GetPropW(shadow, kShadowSizeProperty)));
+}
+
+Colour ShadowColourOf(HWND shadow) {
+    return static_cast<Colour>(FromHandle(GetPropW(shadow, kShadowColourProperty)));
+}
+
+HWND CreateShadowWindow(HWND owner) {
+    // Shown (without activation) by UpdateWindowShadow once the owner is visible: a popup
+    // created visible would take the activation and the keyboard from its owner.
+    for (const wchar_t* windowClass : {L"SysShadow", L"Static"}) {
+        HWND shadow =
+            CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, windowClass, L"", WS_POPUP, 0, 0, 0,
+                            0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (shadow)
+            return shadow;
+    }
+    return nullptr;
+}
+
+// Owning holders for the GDI+ objects of one paint.
+struct GpBitmapHolder {
+    Gdiplus::GpBitmap* p = nullptr;
+    ~GpBitmapHolder() {
+        if (p)
+            gp::GdipDisposeImage(p);
+    }
+};
+struct GpGraphicsHolder {
+    Gdiplus::GpGraphics* p = nullptr;
+    ~GpGraphicsHolder() {
+        if (p)
+            gp::GdipDeleteGraphics(p);
+    }
+};
+struct GpRegionHolder {
+    Gdiplus::GpRegion* p = nullptr;
+    ~GpRegionHolder() {
+        if (p)
+            gp::GdipDeleteRegion(p);
+    }
+};
+
+}  // namespace
+
+HWND ShadowWindowOf(HWND owner) {
+    HWND shadow = static_cast<HWND>(GetPropW(owner, kShadowProperty));
+    return shadow && IsWindow(shadow) ? shadow : nullptr;
+}
+
+int ShadowRingAlpha(int size, int ring) {
+    if (size < 1 || ring < 1 || ring > size)
+        return 0;
+    const int step = (size < 9 ? 100 : 150) / size;
+    return step * ring;
+}
+
+std::vector<std::uint32_t> PaintShadowPixels(int width, int height, Colour colour, int size) {
+    std::vector<std::uint32_t> pixels;
+    if (width < 1 || height < 1 || width > 16384 || height > 16384)
+        return pixels;
+    pixels.assign(static_cast<std::size_t>(width) * height, 0);
+
+    GpBitmapHolder bitmap;
+    if (gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppPARGB,
+                                      reinterpret_cast<BYTE*>(pixels.data()),
+                                      &bitmap.p) != Gdiplus::Ok) {
+        pixels.clear();
+        return pixels;
+    }
+    {
+        GpGraphicsHolder graphics;
+        if (gp::GdipGetImageGraphicsContext(bitmap.p, &graphics.p) != Gdiplus::Ok) {
+            pixels.clear();
+            return pixels;
+        }
+        // The owner lies in the middle: exclude it by XOR against the unlimited clip, so only
+        // the border rings can be painted and the middle stays fully transparent.
+        GpRegionHolder middle;
+        const Gdiplus::GpRect inner(size, size, width - 2 * size, height - 2 * size);
+        if (inner.Width > 0 && inner.Height > 0 &&
+            gp::GdipCreateRegionRectI(&inner, &middle.p) == Gdiplus::Ok)
+            gp::GdipSetClipRegion(graphics.p, middle.p, Gdiplus::CombineModeXor);
+        gp::GdipSetSmoothingMode(graphics.p, Gdiplus::SmoothingModeAntiAlias);
+        for (int ring = 1; ring <= size; ++ring) {
+            const int w = width - 2 * ring + 1;
+            const int h = height - 2 * ring + 1;
+            if (w < 1 || h < 1)
+                break;
+            Gdiplus::GpPen* pen = nullptr;
+            const auto argb =
+                static_cast<Gdiplus::ARGB>(ColourToArgb(colour, ShadowRingAlpha(size, ring)));
+            if (gp::GdipCreatePen1(argb, 1.0f, Gdiplus::UnitPixel, &pen) != Gdiplus::Ok)
+                continue;
+            gp::GdipDrawRectangleI(graphics.p, pen, ring - 1, ring - 1, w, h);
+            gp::GdipDeletePen(pen);
+        }
+        gp::GdipResetClip(graphics.p);
+    }
+    // Read back through the bitmap: GDI+ may keep its own copy of a caller's buffer.
+    Gdiplus::BitmapData data = {};
+    const Gdiplus::GpRect all(0, 0, width, height);
+    if (gp::GdipBitmapLockBits(bitmap.p, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB,
+                               &data) == Gdiplus::Ok) {
+        std::vector<std::uint32_t> out(pixels.size());
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(out.data() + static_cast<std::size_t>(y) * width,
+                        static_cast<const std::uint8_t*>(data.Scan0) + y * data.Stride,
+                        static_cast<std::size_t>(width) * 4);
+        }
+        gp::GdipBitmapUnlockBits(bitmap.p, &data);
+        pixels.swap(out);
+    }
+    return pixels;
+}
+
+void DrawWindowShadow(HWND owner, int width, int height) {
+    HWND shadow = ShadowWindowOf(owner);
+    if (!shadow)
+        return;
+    if (width == 0 || height == 0) {
+        RECT r;
+        if (!GetWindowRect(shadow, &r))
+            return;
+        width = r.right - r.left;
+        height = r.bottom - r.top;
+        if (width == 0 || height == 0)
+            return;
+    }
+    const std::vector<std::uint32_t> pixels =
+        PaintShadowPixels(width, height, ShadowColourOf(shadow), ShadowSizeOf(shadow));
+    if (pixels.empty())
+        return;
+
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
+    void* bits = nullptr;
+    HBITMAP bitmap =
+        memory ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (bitmap && bits) {
+        auto* rows = static_cast<std::uint32_t*>(bits);
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(rows + static_cast<std::size_t>(height - 1 - y) * width,
+                        pixels.data() + static_cast<std::size_t>(y) * width,
+                        static_cast<std::size_t>(width) * 4);
+        }
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        SIZE size = {width, height};
+        POINT source = {0, 0};
+        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        UpdateLayeredWindow(shadow, screen, nullptr, &size, memory, &source, 0, &blend, ULW_ALPHA);
+        SelectObject(memory, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    if (memory)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+void UpdateWindowShadow(HWND owner, std::optional<bool> visible) {
+    HWND shadow = ShadowWindowOf(owner);
+    if (!shadow)
+        return;
+    const bool show = visible.has_value() ? *visible : IsWindowVisible(owner) != FALSE;
+    if (!show || IsZoomed(owner) || IsIconic(owner)) {
+        ShowWindow(shadow, SW_HIDE);
+        return;
+    }
+    if (!IsWindowVisible(shadow))
+        ShowWindow(shadow, SW_SHOWNA);
+    RECT r;
+    if (!GetWindowRect(owner, &r))
+        return;
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width == 0 || height == 0)
+        return;
+    const int s = ShadowSizeOf(shadow);
+    MoveWindow(shadow, r.left - s, r.top - s, width + 2 * s, height + 2 * s, TRUE);
+    DrawWindowShadow(owner, width + 2 * s, height + 2 * s);
+}
+
+void RemoveWindowShadow(HWND owner) {
+    if (HWND shadow = ShadowWindowOf(owner)) {
+        RemovePropW(shadow, kShadowColourProperty);
+        RemovePropW(shadow, kShadowSizeProperty);
+        DestroyWindow(shadow);
+    }
+    RemovePropW(owner, kShadowProperty);
+    HANDLE previous = GetPropW(owner, kShadowProcProperty);
+    if (!previous)
+        return;
+    // Only unhook when nothing subclassed the owner after us; otherwise our procedure stays in
+    // the chain (passing messages on, with no shadow to update) so the later one keeps working.
+    if (GetWindowLongPtrW(owner, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ShadowOwnerProc)) {
+        SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        RemovePropW(owner, kShadowProcProperty);
+    }
+}
+
+bool CreateWindowShadow(HWND owner, Colour colour, std::optional<int> size) {
+    if (!IsWindow(owner))
+        return false;
+    if (size.has_value() && *size < 1) {
+        RemoveWindowShadow(owner);
+        return false;
+    }
+    HWND shadow = ShadowWindowOf(owner);
+    if (!shadow) {
+        shadow = CreateShadowWindow(owner);
+        if (!shadow)
+            return false;
+        SetPropW(owner, kShadowProperty, shadow);
+    }
+    SetPropW(shadow, kShadowColourProperty, AsHandle(colour));
+    SetPropW(shadow, kShadowSizeProperty, AsHandle(size.value_or(kDefaultShadowSize)));
+    UpdateWindowShadow(owner);
+    if (!GetPropW(owner, kShadowProcProperty)) {
+        const LONG_PTR previous =
+            SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShadowOwnerProc));
+        if (previous)
+            SetPropW(owner, kShadowProcProperty, reinterpret_cast<HANDLE>(previous));
+    }
+    return true;
+}
+
+LRESULT CALLBACK ShadowOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto previous = reinterpret_cast<WNDPROC>(GetPropW(window, kShadowProcProperty));
+    const LRESULT result = previous ? CallWindowProcW(previous, window, message, wParam, lParam)
+                                    : DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+        case WM_MOVE:
+        case WM_SIZE:
+            UpdateWindowShadow(window);
+            break;
+        case WM_SHOWWINDOW:
+            UpdateWindowShadow(window, wParam != 0);
+            break;
+        case WM_NCDESTROY:
+            // The shadow went with its owner; drop the properties that named it.
+            RemovePropW(window, kShadowProperty);
+            RemovePropW(window, kShadowProcProperty);
+            break;
+        default:
+            break;
+    }
+    return result;
+}
