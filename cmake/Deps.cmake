@@ -107,3 +107,7 @@ endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/_deps/googletest" EXCLUDE_FROM_ALL SYSTEM)
+# GoogleTest's own sources hold UTF-8 literals ("µs"): keep them out of the GBK literal rule.
+foreach(t gtest gtest_main)
+  target_compile_options(${t} PRIVATE -fexec-charset=UTF-8)
+endforeach()

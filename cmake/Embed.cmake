@@ -37,7 +37,7 @@ function(lzf_embed target)
   endif()
   file(GENERATE OUTPUT "${asm}" CONTENT "${asm_text}")
   file(GENERATE OUTPUT "${hdr}" CONTENT "${hdr_text}")
-  enable_language(ASM)
+
   target_sources(${target} PRIVATE "${asm}")
   set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${deps}" LANGUAGE ASM)
   target_include_directories(${target} PUBLIC "${dir}")
