@@ -1,7 +1,8 @@
 // Opens a window shaped like the program's main window, decorated the way the program does it,
 // so the skin and the shadow can be looked at:
 //   decor_skin_demo [skin type 1-3] [seconds] [hover|inactive]
-// "hover" puts the mouse over the close button, "inactive" opens a second window on top.
+// "hover" puts the mouse over the close button, "inactive" opens a second window on top, "tip"
+// a window like the tip window, "message" a message box.
 // A light backdrop fills the screen behind the window (a bare X display is black).
 #include <windows.h>
 
@@ -119,6 +120,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         RECT r;
         GetWindowRect(window, &r);
         SetCursorPos(r.right - 18, r.top + 10);
+    } else if (std::strcmp(mode, "tip") == 0) {
+        HWND tip =
+            CreateWindowExW(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                            L"LzfDemoBackdrop", L"  微信打赏  -  你的支持是我努力的动力",
+                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 420, 200, 330, 473, nullptr,
+                            nullptr, instance, nullptr);
+        ShowWindow(tip, SW_SHOWNORMAL);
+    } else if (std::strcmp(mode, "message") == 0) {
+        SetTimer(nullptr, 0, seconds * 1000, nullptr);
+        MessageBoxW(window, L"请先初始化字体", L"字体查找", MB_ICONINFORMATION | MB_TASKMODAL);
+        return 0;
     } else if (std::strcmp(mode, "inactive") == 0) {
         HWND other =
             CreateWindowExW(0, L"QMVK", L"另一个窗口", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 500,

@@ -338,6 +338,66 @@ TEST_F(SkinLibraryTest, CarriedSkinsKeepTheActiveLookWhenInactive) {
     EXPECT_TRUE(WaitForPixel(window_, 60, f.captionTop, CarriedStyle(2).colours[0]));
 }
 
+// A window like the tip window: fixed frame with client edge, tool-window caption, always on
+// top, close button only.
+TEST_F(SkinLibraryTest, ToolWindowWithClientEdgeIsSkinnedAroundItsEdge) {
+    ASSERT_EQ(1, Attach(2));
+    other_ = CreateWindowExW(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                             L"LzfSkinTestMain", L"  微信打赏  -  你的支持是我努力的动力",
+                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 300, 200,
+                             330, 473, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(other_, nullptr);
+    const Frame before = FrameOf(other_);
+    ShowWindow(other_, SW_SHOWNORMAL);
+    SetForegroundWindow(other_);
+    Pump();
+    ASSERT_TRUE(IsSkinned(other_));
+    const Frame f = FrameOf(other_);
+    EXPECT_TRUE(EqualRect(&before.client, &f.client));
+    EXPECT_EQ(330, f.window.right - f.window.left);
+    const skin::SkinStyle style = CarriedStyle(2);
+    const int edge = GetSystemMetrics(SM_CYEDGE);
+    const int bandBottom = f.client.top - edge;
+    EXPECT_TRUE(WaitForPixel(other_, 200, f.captionTop, style.colours[skin::kCaptionActive]));
+    // The client edge is part of the frame now; the client area itself is untouched.
+    EXPECT_EQ(style.colours[skin::kFrameActive], ScreenPixel(other_, 200, bandBottom));
+    EXPECT_EQ(style.colours[skin::kFrameActive], ScreenPixel(other_, f.client.left - 1, 200));
+    EXPECT_EQ(RGB(255, 255, 255), ScreenPixel(other_, f.client.left + 2, 200));
+
+    RECT r;
+    GetWindowRect(other_, &r);
+    auto hit = [&](int x) {
+        return SendMessageW(other_, WM_NCHITTEST, 0,
+                            MAKELPARAM(r.left + x, r.top + (f.captionTop + bandBottom) / 2));
+    };
+    EXPECT_EQ(HTCLOSE, hit(330 - 1 - ButtonWidth() / 2));
+    EXPECT_EQ(HTCAPTION, hit(330 - 1 - ButtonWidth() - 5));
+    EXPECT_EQ(HTCAPTION, hit(8));  // no icon on a tool window
+}
+
+// Dialogs such as message boxes are skinned when they open, and still answer their buttons.
+UINT_PTR dialogTimer = 0;
+bool dialogWasSkinned = false;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", L"字体下载");
+    if (!dialog)
+        return;
+    dialogWasSkinned = GetPropW(dialog, L"SkinH.Frame") != nullptr;
+    KillTimer(nullptr, dialogTimer);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(SkinLibraryTest, MessageBoxesAreSkinnedAndStillClose) {
+    ASSERT_EQ(1, Attach(2));
+    dialogWasSkinned = false;
+    dialogTimer = SetTimer(nullptr, 0, 50, AnswerDialog);
+    const int answer =
+        MessageBoxW(window_, L"请先初始化字体", L"字体下载", MB_ICONINFORMATION | MB_TASKMODAL);
+    EXPECT_EQ(IDOK, answer);
+    EXPECT_TRUE(dialogWasSkinned);
+}
+
 TEST_F(SkinLibraryTest, WindowsWithoutCaptionAreLeftAlone) {
     ASSERT_EQ(1, Attach(2));
     HWND popup = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 10, 10, 50,
