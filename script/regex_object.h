@@ -8,6 +8,8 @@
 
 #include "core/types.h"
 
+class WideSubject;
+
 class RegexObject {
   public:
     RegexObject();
@@ -47,5 +49,9 @@ class RegexObject {
     struct Result;
 
   private:
+    std::shared_ptr<const WideSubject> Convert(const Text& subject, const Result* previous) const;
+
     std::shared_ptr<const Result> result_;
+    // The converted subject of the last search, reused when the next one has the same text.
+    std::shared_ptr<const WideSubject> lastSubject_;
 };

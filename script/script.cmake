@@ -1,0 +1,11 @@
+# Regular expressions (PCRE2) and JSON documents (Duktape) for GBK texts. Portable.
+add_library(lzf_script STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/wide_subject.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/js_pattern.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/regex_object.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/monotonic_clock.cpp
+)
+target_link_libraries(lzf_script PUBLIC lzf_core PRIVATE lzf_pcre2 lzf_duktape)
+# <chrono> holds a literal GBK cannot encode.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/monotonic_clock.cpp PROPERTIES
+  COMPILE_OPTIONS "-fexec-charset=UTF-8")
