@@ -450,10 +450,12 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
         case ControlKind::GroupBox:
             className = kGroupBoxClass;
             style |= WS_CLIPCHILDREN;
+            exStyle |= WS_EX_CONTROLPARENT;  // Tab reaches the controls inside
             break;
         case ControlKind::Frame:
             className = kFrameClass;
             style |= WS_CLIPCHILDREN;
+            exStyle |= WS_EX_CONTROLPARENT;
             break;
         case ControlKind::DropDownList:
             className = L"ComboBox";

@@ -435,6 +435,61 @@ TEST(Links, OpenTheirFixedAddresses) {
     EXPECT_EQ(tool.substr(slash), "/index.php/Index/ftXplorer/");
 }
 
+// A window of the tests' own whose caption follows the activation as usual.
+constexpr ui::WindowLayout kPlainLayout = {
+    .title = "普通窗口",
+    .left = 500,
+    .top = 600,
+    .width = 300,
+    .height = 200,
+    .centred = false,
+    .border = ui::WindowBorder::FixedSingle,
+    .backColour = ui::Rgb(0xFFFFFF),
+    .systemMenu = true,
+    .minimiseBox = false,
+    .escCloses = false,
+    .taskbarButton = true,
+    .topMost = false,
+    .captionAlwaysActive = false,
+    .dragByClientArea = false,
+    .className = nullptr,
+    .isMainWindow = false,
+    .controls = {},
+};
+
+// A pixel of the caption bar, right of the title and left of the caption buttons.
+COLORREF CaptionPixel(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    HDC dc = GetWindowDC(window);
+    COLORREF c = GetPixel(dc, (r.right - r.left) / 2 + 40,
+                          GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2);
+    ReleaseDC(window, dc);
+    return c;
+}
+
+void Activate(HWND window) {
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    PumpUntil([&] { return GetActiveWindow() == window; });
+    uitest::PumpFor(100);
+}
+
+TEST(Windows, MainCaptionStaysActiveWhileAnotherWindowIsActive) {
+    Window main = ShownMainWindow(false);
+    Window plain(ui::CreateLayoutWindow(kPlainLayout, {}));
+    ui::ShowLayoutWindow(plain.hwnd);
+    Activate(plain.hwnd);
+    COLORREF plainActive = CaptionPixel(plain.hwnd);
+    COLORREF mainInactive = CaptionPixel(main.hwnd);
+    Activate(main.hwnd);
+    COLORREF mainActive = CaptionPixel(main.hwnd);
+    COLORREF plainInactive = CaptionPixel(plain.hwnd);
+    EXPECT_NE(plainActive, plainInactive);  // the usual caption changes ...
+    EXPECT_EQ(plainActive, mainActive);
+    EXPECT_EQ(mainInactive, mainActive);  // ... the main window's does not
+}
+
 TEST(Moving, DraggingTheClientAreaMovesEveryWindow) {
     Window main = ShownMainWindow(false);
     Window tip(CreateTipWindow(main.hwnd));

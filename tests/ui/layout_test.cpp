@@ -6,9 +6,11 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "app/animation_events.h"
 #include "app/program_windows.h"
@@ -309,6 +311,35 @@ TEST(Layout, SizeFieldsTakeOnlyDigits) {
     SendMessageW(search, EM_SETSEL, 0, -1);
     SendMessageW(search, WM_CHAR, L'a', 0);
     EXPECT_EQ(ui::GetText(main.hwnd, "字体查找"), "a");
+}
+
+// Tab walks every visible, enabled tab stop, those inside group boxes and frames included, and
+// nothing else.
+TEST(Layout, TabOrderReachesEveryTabStop) {
+    WindowGuard main{ui::CreateLayoutWindow(kMainWindowLayout, {})};
+    ui::ShowLayoutWindow(main.hwnd);
+    std::vector<std::string> expected;
+    for (const Expected& e : kMainExpected) {
+        if (e.tabStop && e.visible && e.enabled)
+            expected.push_back(e.name);
+    }
+    std::vector<std::string> reached;
+    HWND first = GetNextDlgTabItem(main.hwnd, nullptr, FALSE);
+    HWND at = first;
+    while (at && reached.size() <= expected.size()) {
+        std::string name;
+        for (const Expected& e : kMainExpected) {
+            if (ui::ControlHandle(main.hwnd, e.name) == at)
+                name = e.name;
+        }
+        reached.push_back(name.empty() ? "?" : name);
+        at = GetNextDlgTabItem(main.hwnd, at, FALSE);
+        if (at == first)
+            break;
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(reached.begin(), reached.end());
+    EXPECT_EQ(reached, expected);
 }
 
 TEST(Layout, TipWindow) {
