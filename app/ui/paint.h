@@ -12,4 +12,14 @@ namespace ui::detail {
 // the picture is empty or no bitmap could be made. The caller deletes it.
 HBITMAP MakeBitmap(const Picture& picture, Colour background);
 
+struct ControlState;
+
+// The brush a container paints its background with: the window's, or the container's own
+// colour, or that of the container it sits in.
+HBRUSH ContainerBrush(HWND container);
+// Paints a group box, frame or picture box.
+void Paint(ControlState& control, HDC dc);
+// Draws a flat button in the look of its state (WM_DRAWITEM).
+void DrawFlatButton(ControlState& control, const DRAWITEMSTRUCT& item);
+
 }  // namespace ui::detail

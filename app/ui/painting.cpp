@@ -1,0 +1,196 @@
+// Painting of the framework's own controls (group box, frame, picture box) and of flat
+// buttons.
+#include <windows.h>
+
+#include <string>
+
+#include "app/ui/internal.h"
+#include "app/ui/paint.h"
+
+namespace ui::detail {
+
+HBRUSH ContainerBrush(HWND container) {
+    for (HWND h = container; h; h = GetParent(h)) {
+        if (WindowState* state = StateOf(h))
+            return state->backBrush;
+        if (ControlState* c = ControlOf(h)) {
+            if (c->backColour != kSystemColour)
+                return BrushFor(*c);
+        }
+    }
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+namespace {
+
+void PaintGroupBox(ControlState& c, HDC dc) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    FillRect(dc, &r, ContainerBrush(GetParent(c.hwnd)));
+    HFONT old =
+        static_cast<HFONT>(SelectObject(dc, c.font ? c.font : GetStockObject(DEFAULT_GUI_FONT)));
+    wchar_t caption[256];
+    int n = GetWindowTextW(c.hwnd, caption, 256);
+    SIZE extent = {0, 0};
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    if (n > 0)
+        GetTextExtentPoint32W(dc, caption, n, &extent);
+    RECT frame = r;
+    frame.top = tm.tmHeight / 2;
+    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    if (n > 0) {
+        int x = Scale(8);
+        RECT text = {x - 2, 0, x + extent.cx + 2, tm.tmHeight};
+        FillRect(dc, &text, ContainerBrush(GetParent(c.hwnd)));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc,
+                     c.textColour == kSystemColour ? GetSysColor(COLOR_WINDOWTEXT) : c.textColour);
+        TextOutW(dc, x, 0, caption, n);
+    }
+    SelectObject(dc, old);
+}
+
+void PaintFrame(ControlState& c, HDC dc) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    FillRect(dc, &r, c.backColour == kSystemColour ? GetSysColorBrush(COLOR_BTNFACE) : BrushFor(c));
+    OutlineStyle outline = c.layout->outline;
+    if (outline == OutlineStyle::None)
+        return;
+    HPEN pen = CreatePen(outline == OutlineStyle::DashDot ? PS_DASHDOT : PS_SOLID, 1,
+                         c.layout->outlineColour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    // The gaps of a broken line show the background.
+    SetBkMode(dc, TRANSPARENT);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+}
+
+void PaintPictureBox(ControlState& c, HDC dc) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    Colour back = c.backColour == kSystemColour ? GetSysColor(COLOR_BTNFACE) : c.backColour;
+    HBRUSH brush = CreateSolidBrush(back);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    if (c.picture.Empty())
+        return;
+    if (!c.bitmap)
+        c.bitmap = MakeBitmap(c.picture, back);
+    if (!c.bitmap)
+        return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, c.bitmap);
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    if (c.layout->pictureMode == PictureMode::Scaled) {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, 0, 0, w, h, memory, 0, 0, c.picture.width, c.picture.height, SRCCOPY);
+    } else {
+        BitBlt(dc, (w - c.picture.width) / 2, (h - c.picture.height) / 2, c.picture.width,
+               c.picture.height, memory, 0, 0, SRCCOPY);
+    }
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+Colour Blend(Colour a, Colour b) {
+    auto mix = [&](int shift) { return ((a >> shift & 0xFF) + (b >> shift & 0xFF)) / 2 << shift; };
+    return mix(0) | mix(8) | mix(16);
+}
+
+}  // namespace
+
+void Paint(ControlState& c, HDC dc) {
+    switch (c.layout->kind) {
+        case ControlKind::GroupBox:
+            PaintGroupBox(c, dc);
+            break;
+        case ControlKind::Frame:
+            PaintFrame(c, dc);
+            break;
+        case ControlKind::PictureBox:
+            PaintPictureBox(c, dc);
+            break;
+        default:
+            break;
+    }
+}
+
+void DrawFlatButton(ControlState& c, const DRAWITEMSTRUCT& item) {
+    const ControlLayout& layout = *c.layout;
+    RECT r = item.rcItem;
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    bool disabled = item.itemState & ODS_DISABLED;
+    bool pressed = item.itemState & ODS_SELECTED;
+    bool focused = item.itemState & ODS_FOCUS;
+
+    ColourPair look = layout.resting;
+    const Picture* picture = &c.looks[0];
+    bool focusRect = false;
+    if (disabled) {
+        if (!c.looks[3].Empty())
+            picture = &c.looks[3];
+        look.text = Blend(look.text, look.face);
+    } else if (c.hover || pressed) {
+        look = layout.pointerOver;
+        if (!c.looks[1].Empty())
+            picture = &c.looks[1];
+    } else if (focused) {
+        look = layout.focus;
+        if (!c.looks[2].Empty())
+            picture = &c.looks[2];
+        focusRect = true;
+    }
+
+    // Drawn off screen and copied in one go, so that hovering does not flicker.
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HBITMAP canvas = CreateCompatibleBitmap(item.hDC, w, h);
+    HGDIOBJ oldCanvas = SelectObject(memory, canvas);
+    RECT all = {0, 0, w, h};
+    HBRUSH face = CreateSolidBrush(look.face);
+    FillRect(memory, &all, face);
+    DeleteObject(face);
+    if (!picture->Empty()) {
+        if (HBITMAP bitmap = MakeBitmap(*picture, look.face)) {
+            HDC source = CreateCompatibleDC(memory);
+            HGDIOBJ old = SelectObject(source, bitmap);
+            SetStretchBltMode(memory, HALFTONE);
+            SetBrushOrgEx(memory, 0, 0, nullptr);
+            StretchBlt(memory, 0, 0, w, h, source, 0, 0, picture->width, picture->height, SRCCOPY);
+            SelectObject(source, old);
+            DeleteDC(source);
+            DeleteObject(bitmap);
+        }
+    } else {
+        int length = GetWindowTextLengthW(c.hwnd);
+        std::wstring caption(length + 1, L'\0');
+        GetWindowTextW(c.hwnd, caption.data(), length + 1);
+        caption.resize(length);
+        HGDIOBJ oldFont =
+            SelectObject(memory, reinterpret_cast<HGDIOBJ>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
+        SetBkMode(memory, TRANSPARENT);
+        SetTextColor(memory, look.text);
+        DrawTextW(memory, caption.c_str(), length, &all,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(memory, oldFont);
+    }
+    if (focusRect) {
+        RECT inner = {Scale(3), Scale(3), w - Scale(3), h - Scale(3)};
+        SetTextColor(memory, RGB(0, 0, 0));
+        SetBkColor(memory, RGB(255, 255, 255));
+        DrawFocusRect(memory, &inner);
+    }
+    BitBlt(item.hDC, r.left, r.top, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldCanvas);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+}
+
+}  // namespace ui::detail
