@@ -131,7 +131,8 @@ void RegisterOwnClass(const wchar_t* name) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = name;
-    RegisterClassExW(&wc);
+    if (!RegisterClassExW(&wc))
+        LogFailure("RegisterClassExW");
 }
 
 Picture LoadPicture(PictureSource source) {
@@ -218,8 +219,8 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
     if (layout.kind == ControlKind::SaveDialog)
         return;
     if (layout.kind == ControlKind::Timer) {
-        if (c.interval > 0)
-            SetTimer(window.hwnd, c.id, c.interval, nullptr);
+        if (c.interval > 0 && !SetTimer(window.hwnd, c.id, c.interval, nullptr))
+            LogFailure("SetTimer");
         return;
     }
 
@@ -299,8 +300,10 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
                              Scale(layout.top), Scale(layout.width), Scale(height), parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                              GetModuleHandleW(nullptr), nullptr);
-    if (!c.hwnd)
+    if (!c.hwnd) {
+        LogFailure("CreateWindowExW");
         return;
+    }
     SetPropW(c.hwnd, kControlProperty, &c);
     bool ownClass = layout.kind == ControlKind::GroupBox || layout.kind == ControlKind::Frame ||
                     layout.kind == ControlKind::PictureBox;

@@ -93,6 +93,8 @@ Text ShowSaveDialog(HWND window, const char* name, const SaveDialogRequest& requ
                     OFN_NOCHANGEDIR;
         if (GetSaveFileNameW(&ofn))
             chosen = Narrow(file.c_str());
+        else if (CommDlgExtendedError() != 0)  // 0: the user cancelled
+            detail::LogFailure("GetSaveFileNameW");
     }
     if (!chosen.empty()) {
         detail::OnWindowThread(window, [&](detail::WindowState& state) {

@@ -75,6 +75,9 @@ HBRUSH BrushFor(ControlState& control);
 void SetPictureBoxPicture(ControlState& control, Picture picture);
 void ReleaseControl(ControlState& control);
 
+// Writes the failed call's name and GetLastError() to the debug output.
+void LogFailure(const char* call);
+
 // Registers the framework's window classes once.
 void RegisterClasses();
 

@@ -314,10 +314,12 @@ void SetTimerInterval(HWND window, const char* name, int milliseconds) {
         if (c.layout->kind != ControlKind::Timer)
             return;
         c.interval = milliseconds > 0 ? milliseconds : 0;
-        if (c.interval > 0)
-            SetTimer(state.hwnd, c.id, c.interval, nullptr);
-        else
+        if (c.interval > 0) {
+            if (!SetTimer(state.hwnd, c.id, c.interval, nullptr))
+                detail::LogFailure("SetTimer");
+        } else {
             KillTimer(state.hwnd, c.id);
+        }
     });
 }
 

@@ -143,7 +143,10 @@ bool RegisterTopClass(const wchar_t* name) {
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     wc.hbrBackground = nullptr;  // WM_ERASEBKGND paints the layout's colour
     wc.lpszClassName = name;
-    return RegisterClassExW(&wc) != 0;
+    if (RegisterClassExW(&wc))
+        return true;
+    LogFailure("RegisterClassExW");
+    return false;
 }
 
 // Creates the children of `parentName` (nullptr: the window) under `parentWindow`, in table
@@ -190,6 +193,13 @@ void OnWindowThread(HWND window, const std::function<void(WindowState&)>& job) {
         return;
     }
     SendMessageW(window, InvokeMessage(), 0, reinterpret_cast<LPARAM>(&job));
+}
+
+void LogFailure(const char* call) {
+    DWORD error = GetLastError();
+    char line[160];
+    wsprintfA(line, "lanzifang: %s failed, error %lu\n", call, error);
+    OutputDebugStringA(line);
 }
 
 int Scale(int value) {
@@ -288,6 +298,7 @@ HWND CreateLayoutWindow(const WindowLayout& layout,
     HWND hwnd = CreateWindowExW(exStyle, className, title.c_str(), style, x, y, width, height,
                                 owner, nullptr, GetModuleHandleW(nullptr), state);
     if (!hwnd) {
+        LogFailure("CreateWindowExW");
         delete state;
         return nullptr;
     }
