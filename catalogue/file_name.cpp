@@ -4,6 +4,7 @@
 #include "catalogue/scrape.h"
 
 #include "core/text.h"
+#include "http/encoding.h"
 
 namespace {
 
@@ -13,8 +14,14 @@ const char kFallbackName[] = "字体";
 // the 255 units Windows allows for one name, with room for the extension).
 constexpr std::size_t kMaxNameBytes = 200;
 
+// A byte pair that is one GBK character for the converter the program hands names to.
+// (Converters without the user-defined areas would otherwise turn the second byte, which may be
+// 0x5C or 0x7C, into a character of its own.)
 bool IsGbkPair(unsigned char lead, unsigned char trail) {
-    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+    if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE || trail == 0x7F)
+        return false;
+    Bytes wide = ToUtf16(Text{static_cast<char>(lead), static_cast<char>(trail)}, true);
+    return wide.size() == 2 && !(wide[0] == 0xFD && wide[1] == 0xFF);
 }
 
 bool IsReservedCharacter(char c) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "catalogue/scrape.h"
+#include "http/encoding.h"
 
 namespace {
 
@@ -63,6 +66,44 @@ TEST(SafeFileName, LongNamesAreCutBetweenCharacters) {
     EXPECT_LE(safe.size(), 200u);
     EXPECT_GE(safe.size(), 190u);
     EXPECT_EQ(safe.size() % 2, 1u) << "cut inside a two-byte character";
+}
+
+TEST(SafeFileName, AnyBytesGiveOneHarmlessName) {
+    // Random names made of the bytes that matter: separators, reserved characters, controls,
+    // dots, blanks, lead bytes and the trail bytes 0x5C and 0x7C.
+    const unsigned char alphabet[] = {'\\', '/',  ':',  '*',  '?',  '"',  '<',  '>',  '|',
+                                      '.',  ' ',  '\r', '\n', 0x01, 0x7F, 'a',  'C',  'O',
+                                      'N',  0x81, 0xA1, 0xFE, 0x80, 0xFF, 0x40, 0x5C, 0x7C};
+    std::uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        Text name;
+        std::size_t length = next() % 12;
+        for (std::size_t i = 0; i < length; ++i)
+            name += static_cast<char>(alphabet[next() % sizeof alphabet]);
+        Text safe = SafeFileName(name);
+        ASSERT_FALSE(safe.empty());
+        EXPECT_NE(safe.back(), '.') << name;
+        EXPECT_NE(safe.back(), ' ') << name;
+        // What Windows is given is the UTF-16 form of the name.
+        Bytes wide = ToUtf16(safe, true);
+        for (std::size_t i = 0; i + 1 < wide.size(); i += 2) {
+            unsigned unit = wide[i] | (wide[i + 1] << 8);
+            EXPECT_FALSE(unit < 0x20 || unit == '\\' || unit == '/' || unit == ':' || unit == '*' ||
+                         unit == '?' || unit == '"' || unit == '<' || unit == '>' || unit == '|' ||
+                         unit == 0xFFFD)
+                << name << " -> unit " << unit;
+        }
+        Text upper;
+        for (char c : safe.substr(0, safe.find('.')))
+            upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        while (!upper.empty() && upper.back() == ' ')
+            upper.pop_back();
+        EXPECT_TRUE(upper != "CON" && upper != "NUL" && upper != "AUX" && upper != "PRN") << name;
+    }
 }
 
 }  // namespace
