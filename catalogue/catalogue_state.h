@@ -1,0 +1,42 @@
+// What the catalogue features share: the controls they work on and the state those controls
+// carry (the load state is the caption of 初始化字体, the chosen font is the list's current
+// row and the fields 字体 and ID). Window thread unless a function says otherwise.
+#pragma once
+
+#include "core/types.h"
+
+constexpr char kInitButton[] = "初始化字体";
+constexpr char kFontList[] = "超级列表框1";
+constexpr char kPreviewButton[] = "超级按钮2";
+constexpr char kDownloadButton[] = "超级按钮3";
+constexpr char kCancelButton[] = "超级按钮6";
+constexpr char kSavePictureButton[] = "超级按钮4";
+constexpr char kSearchButton[] = "超级按钮1";
+constexpr char kFontNameField[] = "字体";
+constexpr char kFontIdField[] = "ID";
+constexpr char kPreviewPicture[] = "图片框1";
+constexpr char kSaveDialog[] = "通用对话框1";
+
+constexpr char kCaptionIdle[] = "初始化字体";
+constexpr char kCaptionRequesting[] = "初始化字体...";
+constexpr char kCaptionFilling[] = "初始化字体......";
+constexpr char kCaptionLoaded[] = "初始化字体【完成】";
+
+constexpr char kProgramTitle[] = "览字坊";
+
+// True exactly when the caption of 初始化字体 says the catalogue has been loaded. Any thread.
+bool IsCatalogueLoaded();
+
+// Column 2 (the id) of the current row; empty when no row is current. Any thread.
+Text CurrentFontId();
+
+// The picture address found in the last preview answer; empty until one was found.
+const Text& PreviewImageUrl();
+void SetPreviewImageUrl(const Text& url);
+
+// The description check of the current row, run on the calling thread (the arrow keys run it
+// on the window thread so the ID field is right before the preview is built).
+void CheckFontDescription();
+
+// Information message box owned by the main window, task-modal.
+void ShowFeatureMessage(const Text& text, const Text& title);

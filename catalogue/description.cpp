@@ -1,0 +1,76 @@
+// The description check: the service says whether the current font may be downloaded, and the
+// download button follows. Checks started by row changes run in detached threads; only the
+// answer for the row that is still current when it arrives is applied.
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/ui/properties.h"
+#include "app/ui/threads.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_state.h"
+#include "catalogue/scrape.h"
+#include "catalogue/service_headers.h"
+#include "http/web_request.h"
+
+namespace {
+
+// Every check takes the next number; an answer is applied only while its number is the
+// newest and its font is still the current row's.
+std::atomic<unsigned> g_checkNumber{0};
+
+struct PendingCheck {
+    unsigned number;
+    Text id;
+};
+
+bool AskAllowsDownload(const Text& id) {
+    Text answer = WebRequest(CatalogueUrl("FontDesc/" + id), 0, Text(), DescriptionHeaders());
+    return DescriptionAllowsDownload(answer);
+}
+
+void ApplyAnswer(const PendingCheck& check, bool allowed) {
+    if (check.number != g_checkNumber.load() || CurrentFontId() != check.id)
+        return;
+    ui::SetDisabled(kDownloadButton, !allowed);
+}
+
+// Copies the current row's name and id into 字体 and ID (so a preview started next is built
+// from them) and returns the check to run for that id.
+PendingCheck TakeCurrentRow() {
+    int row = ui::ListCurrentRow(kFontList);
+    Text name = row < 0 ? Text() : ui::ListGetCell(kFontList, row, 1);
+    Text id = row < 0 ? Text() : ui::ListGetCell(kFontList, row, 2);
+    ui::SetText(kFontNameField, name);
+    ui::SetText(kFontIdField, id);
+    return {++g_checkNumber, id};
+}
+
+PendingCheck g_handOver;  // from StartDescriptionCheck to its thread, guarded by the event
+HANDLE g_handOverTaken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+
+void DetachedCheck() {
+    PendingCheck check = g_handOver;
+    SetEvent(g_handOverTaken);
+    ApplyAnswer(check, AskAllowsDownload(check.id));
+}
+
+}  // namespace
+
+void CheckFontDescription() {
+    PendingCheck check = TakeCurrentRow();
+    ApplyAnswer(check, AskAllowsDownload(check.id));
+}
+
+void StartDescriptionCheck() {
+    int row = ui::ListCurrentRow(kFontList);
+    if (row < 0 || ui::ListGetCell(kFontList, row, 1).empty() ||
+        ui::ListGetCell(kFontList, row, 2).empty())
+        return;
+    g_handOver = TakeCurrentRow();
+    HANDLE thread = ui::RunInThread(DetachedCheck);
+    if (!thread)
+        return;
+    WaitForSingleObject(g_handOverTaken, INFINITE);
+    CloseHandle(thread);
+}

@@ -1,0 +1,63 @@
+// Loading the catalogue: the service's home page is read in a worker thread and its font
+// <select> becomes the rows of the list, while the window thread keeps processing messages.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ui/properties.h"
+#include "app/ui/threads.h"
+#include "app/ui/window.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_state.h"
+#include "catalogue/scrape.h"
+#include "catalogue/service_headers.h"
+#include "core/pump.h"
+#include "http/web_request.h"
+
+namespace {
+
+void LoadFontCatalogue() {
+    Text page = WebRequest(CatalogueRootUrl(), 0, Text(), CatalogueHeaders());
+    std::vector<FontRow> rows;
+    if (!ParseFontRows(page, &rows))
+        return;  // no font section: the list stays empty
+
+    ui::SetCaption(kInitButton, kCaptionFilling);
+    if (HWND main = ui::MainWindow())
+        SetForegroundWindow(main);
+
+    for (const FontRow& font : rows) {
+        int row = ui::ListAddRow(kFontList);
+        ui::ListSetCell(kFontList, row, 0, font.ordinal);
+        ui::ListSetCell(kFontList, row, 1, font.name);
+        ui::ListSetCell(kFontList, row, 2, font.id);
+        PumpPendingMessages();
+    }
+    ui::TrimWorkingSet();
+}
+
+}  // namespace
+
+bool IsCatalogueLoaded() {
+    return ui::GetCaption(kInitButton) == kCaptionLoaded;
+}
+
+Text CurrentFontId() {
+    int row = ui::ListCurrentRow(kFontList);
+    return row < 0 ? Text() : ui::ListGetCell(kFontList, row, 2);
+}
+
+void InitialiseFontList() {
+    ui::SetDisabled(kInitButton, true);
+    ui::ListClear(kFontList);
+    ui::SetCaption(kInitButton, kCaptionRequesting);
+    HANDLE worker = ui::RunInThread(LoadFontCatalogue);
+    bool finished = ui::WaitForThreadPumping(worker, 0);
+    if (worker)
+        CloseHandle(worker);
+    ui::SetDisabled(kInitButton, false);
+    // An empty list after a failed request still counts as loaded; a wait that failed (the
+    // thread could not start) leaves the button usable for another try.
+    ui::SetCaption(kInitButton, finished ? kCaptionLoaded : kCaptionIdle);
+}

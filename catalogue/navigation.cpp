@@ -1,0 +1,74 @@
+// Moving through the list: double-click, the arrow keys and the search, each of which shows
+// the chosen font at once (description check, then preview).
+#include <windows.h>
+
+#include <vector>
+
+#include "app/ui/dialogs.h"
+#include "app/ui/properties.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_state.h"
+#include "catalogue/scrape.h"
+#include "core/pump.h"
+
+void ShowFeatureMessage(const Text& text, const Text& title) {
+    ui::ShowMessage(text, MB_ICONINFORMATION | MB_TASKMODAL, title);
+}
+
+void ListDoubleClick() {
+    if (!IsCatalogueLoaded() || CurrentFontId() == "0")
+        return;
+    StartDescriptionCheck();
+    PumpPendingMessages();
+    GeneratePreview();
+    ui::FocusControl(kFontList);
+    ui::ListScrollIntoView(kFontList, ui::ListCurrentRow(kFontList));
+    PumpPendingMessages();
+}
+
+void ListKeyDown(int key) {
+    if (!IsCatalogueLoaded() || CurrentFontId() == "0")
+        return;
+    if (key == VK_UP || key == VK_DOWN) {
+        int row = ui::ListCurrentRow(kFontList) + (key == VK_UP ? -1 : 1);
+        // At either end of the list there is no row to move to.
+        if (row >= 0 && row < ui::ListRowCount(kFontList)) {
+            ui::ListSetCurrentRow(kFontList, row);
+            PumpPendingMessages();
+            CheckFontDescription();
+            PumpPendingMessages();
+            GeneratePreview();
+            ui::FocusControl(kFontList);
+            ui::ListScrollIntoView(kFontList, ui::ListCurrentRow(kFontList));
+        }
+    }
+    PumpPendingMessages();
+}
+
+void FindFont() {
+    constexpr char kTitle[] = "字体查找";
+    if (!IsCatalogueLoaded()) {
+        ShowFeatureMessage("请先初始化字体", kTitle);
+        return;
+    }
+    if (CurrentFontId() == "0") {
+        ShowFeatureMessage("请选择字体", kTitle);
+        return;
+    }
+    int rows = ui::ListRowCount(kFontList);
+    int start = ui::ListCurrentRow(kFontList) + 1;
+    std::vector<Text> names;
+    names.reserve(rows > start ? rows - start : 0);
+    for (int row = start; row < rows; ++row)
+        names.push_back(ui::ListGetCell(kFontList, row, 1));
+    int found = FindFontRow(names, 0, ui::GetText("字体查找"));
+    if (found < 0)
+        return;
+    int row = start + found;
+    ui::ListSetCurrentRow(kFontList, row);
+    ui::FocusControl(kFontList);
+    ui::ListScrollIntoView(kFontList, row);
+    StartDescriptionCheck();
+    PumpPendingMessages();
+    GeneratePreview();
+}
