@@ -1,0 +1,215 @@
+#include "tests/catalogue/catalogue_test_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "app/program_windows.h"
+#include "app/ui/properties.h"
+#include "app/ui/window.h"
+#include "catalogue/catalogue_state.h"
+#include "core/codepage.h"
+
+namespace {
+
+std::wstring Wide(const Text& text) {
+    std::u16string w = codepage::ToWide(text, codepage::kGbk);
+    return std::wstring(w.begin(), w.end());
+}
+
+Text Narrow(const std::wstring& text) {
+    return codepage::FromWide(std::u16string(text.begin(), text.end()), codepage::kGbk);
+}
+
+MainWindowDriver* g_driver = nullptr;
+
+LRESULT CALLBACK CaptionRecorder(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_SETTEXT && g_driver && lp)
+        g_driver->initCaptions.push_back(Narrow(reinterpret_cast<const wchar_t*>(lp)));
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return done();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+std::vector<ServiceFont> ServiceFonts() {
+    std::vector<ServiceFont> fonts;
+    std::istringstream lines(ServiceGet("/__fonts"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t a = line.find('\t');
+        size_t b = line.find('\t', a + 1);
+        size_t c = line.find('\t', b + 1);
+        if (a == std::string::npos || b == std::string::npos || c == std::string::npos)
+            continue;
+        fonts.push_back(
+            {line.substr(0, a), line.substr(a + 1, b - a - 1), line.substr(b + 1, c - b - 1)});
+    }
+    return fonts;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ScratchFolder::ScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"lzf-catalogue-" +
+                          std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(GetTickCount());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    folder_ = Narrow(folder);
+}
+
+ScratchFolder::~ScratchFolder() {
+    for (const Text& name : Files())
+        DeleteFileW(Wide(Path(name)).c_str());
+    RemoveDirectoryW(Wide(folder_).c_str());
+}
+
+Text ScratchFolder::Path(const Text& name) const {
+    return folder_ + "\\" + name;
+}
+
+std::vector<Text> ScratchFolder::Files() const {
+    std::vector<Text> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(folder_ + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(Narrow(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+MainWindowDriver::MainWindowDriver() {
+    g_driver = this;
+    SetPreviewImageUrl(Text());
+    ui::SetMessageObserver([this](const ui::MessageRequest& request) {
+        messages.push_back(request);
+        return IDOK;
+    });
+    ui::SetSaveDialogObserver([this](const ui::SaveDialogRequest& request) {
+        saveDialogs.push_back(request);
+        return saveAnswer;
+    });
+    ui::SetOpenAddressObserver([](const Text&) {});
+    window_ = CreateMainWindow();
+    if (window_) {
+        ui::ShowLayoutWindow(window_);
+        SetWindowSubclass(Control(kInitButton), CaptionRecorder, 1, 0);
+    }
+}
+
+MainWindowDriver::~MainWindowDriver() {
+    if (window_) {
+        RemoveWindowSubclass(Control(kInitButton), CaptionRecorder, 1);
+        DestroyWindow(window_);
+    }
+    PumpUntil([] { return false; }, 50);
+    ui::SetMessageObserver(nullptr);
+    ui::SetSaveDialogObserver(nullptr);
+    ui::SetOpenAddressObserver(nullptr);
+    g_driver = nullptr;
+}
+
+HWND MainWindowDriver::Control(const char* name) const {
+    return ui::ControlHandle(window_, name);
+}
+
+void MainWindowDriver::Click(const char* name) {
+    SendMessageW(Control(name), BM_CLICK, 0, 0);
+}
+
+void MainWindowDriver::PressKey(const char* name, int virtualKey) {
+    HWND control = Control(name);
+    SetFocus(control);
+    SendMessageW(control, WM_KEYDOWN, virtualKey, 1);
+    SendMessageW(control, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+void MainWindowDriver::LoadCatalogue() {
+    Click(kInitButton);
+    ASSERT_EQ(ui::GetCaption(kInitButton), kCaptionLoaded);
+}
+
+int CountRequests(const std::vector<LoggedRequest>& log, const std::string& prefix) {
+    int n = 0;
+    for (const LoggedRequest& r : log)
+        n += r.request_line.rfind(prefix, 0) == 0;
+    return n;
+}
+
+std::string LoggedHeader(const LoggedRequest& request, const std::string& name) {
+    for (const auto& [key, value] : request.headers)
+        if (key == name)
+            return value;
+    return {};
+}
+
+int CountDarkPixels(HWND window, int threshold) {
+    RECT rc;
+    GetClientRect(window, &rc);
+    int w = rc.right, h = rc.bottom;
+    if (w <= 0 || h <= 0)
+        return 0;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    int dark = 0;
+    auto* px = static_cast<const unsigned char*>(bits);
+    for (int i = 0; i < w * h; ++i) {
+        const unsigned char* p = px + 4 * i;
+        dark += p[0] < threshold && p[1] < threshold && p[2] < threshold;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    return dark;
+}

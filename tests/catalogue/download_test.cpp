@@ -1,0 +1,225 @@
+// Saving fonts and preview pictures: the bytes that arrive are the file, and nothing is left
+// behind or reported as done when they do not all arrive.
+#include <gtest/gtest.h>
+
+#include "app/ui/properties.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_state.h"
+#include "tests/catalogue/catalogue_test_support.h"
+
+namespace {
+
+constexpr char kFailure[] = "失败！\r\n请重新下载";
+
+class DownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(ServiceControl("reset=1"));
+        ASSERT_NE(driver.window(), nullptr);
+        driver.LoadCatalogue();
+        fonts = ServiceFonts();
+    }
+
+    // Makes row `row` current and checks it, which enables the download button.
+    void ChooseRow(int row) {
+        ui::ListSetCurrentRow(kFontList, row);
+        CheckFontDescription();
+        ASSERT_FALSE(ui::IsDisabled(kDownloadButton));
+        ServiceClearLog();
+    }
+
+    const LoggedRequest* DownloadRequest() {
+        log = ParseServiceLog(ServiceLog());
+        for (const LoggedRequest& r : log)
+            if (r.request_line.rfind("POST /Download/", 0) == 0)
+                return &r;
+        return nullptr;
+    }
+
+    void ExpectIdle() {
+        EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+        EXPECT_FALSE(ui::IsVisible(kCancelButton));
+        EXPECT_FALSE(ui::IsDisabled(kDownloadButton));
+    }
+
+    MainWindowDriver driver;
+    ScratchFolder folder;
+    std::vector<ServiceFont> fonts;
+    std::vector<LoggedRequest> log;
+};
+
+TEST_F(DownloadTest, SavesTheFontFileByteForByte) {
+    ChooseRow(3);
+    driver.saveAnswer = folder.Path("字体.ttf");
+    driver.Click(kDownloadButton);
+
+    EXPECT_EQ(ReadWholeFile(driver.saveAnswer), ReadWholeFile("Z:" + fonts[3].path));
+    EXPECT_EQ(folder.Files(), (std::vector<Text>{"字体.ttf"}));
+    ASSERT_EQ(driver.saveDialogs.size(), 1u);
+    EXPECT_EQ(driver.saveDialogs[0].title, "字体下载【览字坊】");
+    EXPECT_EQ(driver.saveDialogs[0].fileName, "Abc字体");
+    EXPECT_EQ(driver.saveDialogs[0].filter, "字体文件|*.ttf");
+    EXPECT_EQ(driver.saveDialogs[0].defaultExtension, "ttf");
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].text, "恭喜！\r\n你下载的" + driver.saveAnswer + "已下载完成");
+    EXPECT_EQ(driver.messages[0].title, "字体下载");
+    ExpectIdle();
+}
+
+TEST_F(DownloadTest, PostsTheIdWithItsLengthForThreeAndFourDigitIds) {
+    int fourDigitRow = -1;
+    for (size_t i = 0; i < fonts.size(); ++i)
+        if (fonts[i].id.size() == 4)
+            fourDigitRow = static_cast<int>(i);
+    ASSERT_GE(fourDigitRow, 0);
+    const struct {
+        int row;
+        std::string length;
+    } cases[] = {{0, "6"}, {fourDigitRow, "7"}};
+    for (const auto& c : cases) {
+        ChooseRow(c.row);
+        driver.saveAnswer = folder.Path("f" + c.length + ".ttf");
+        driver.Click(kDownloadButton);
+        const LoggedRequest* post = DownloadRequest();
+        ASSERT_NE(post, nullptr);
+        EXPECT_EQ(post->request_line, "POST /Download/" + fonts[c.row].id + " HTTP/1.1");
+        EXPECT_EQ(post->body, "id=" + fonts[c.row].id);
+        EXPECT_EQ(LoggedHeader(*post, "Content-Length"), c.length);
+        EXPECT_EQ(LoggedHeader(*post, "X-Requested-With"), "");
+        EXPECT_NE(LoggedHeader(*post, "Referer").find("/Download/443"), std::string::npos);
+        EXPECT_EQ(LoggedHeader(*post, "Content-Type"), "application/x-www-form-urlencoded");
+    }
+}
+
+// An error answer, an empty one and one cut short are failures: the message says so and no
+// file (and no partial file) is left; a file that was there already is kept as it was.
+TEST_F(DownloadTest, FailedTransfersLeaveNoFileAndKeepAnExistingOne) {
+    const char* rules[] = {
+        "path=/Download/*&status=500&body=server%20error",
+        "path=/Download/*&body=",
+        "path=/Download/*&close_after=1000",
+    };
+    int n = 0;
+    for (const char* rule : rules) {
+        SCOPED_TRACE(rule);
+        ASSERT_TRUE(ServiceControl("reset=1"));
+        ChooseRow(0);
+        ASSERT_TRUE(ServiceControl(rule));
+        driver.messages.clear();
+        driver.saveAnswer = folder.Path("new" + std::to_string(n++) + ".ttf");
+        driver.Click(kDownloadButton);
+        ASSERT_EQ(driver.messages.size(), 1u);
+        EXPECT_EQ(driver.messages[0].text, kFailure);
+        EXPECT_EQ(driver.messages[0].title, "字体下载");
+        EXPECT_TRUE(folder.Files().empty());
+        ExpectIdle();
+    }
+
+    Text existing = folder.Path("keep.ttf");
+    HANDLE file =
+        CreateFileA(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "old font", 8, &written, nullptr);
+    CloseHandle(file);
+    driver.saveAnswer = existing;
+    driver.Click(kDownloadButton);
+    EXPECT_EQ(ReadWholeFile(existing), "old font");
+    EXPECT_EQ(folder.Files(), (std::vector<Text>{"keep.ttf"}));
+}
+
+TEST_F(DownloadTest, CancelStopsTheTransferAtOnceAndLeavesNoFile) {
+    ChooseRow(1);
+    // About 100 s for the whole font at this pace.
+    ASSERT_TRUE(ServiceControl("path=/Download/*&drip_bytes=512&drip_ms=100"));
+    driver.saveAnswer = folder.Path("slow.ttf");
+    static MainWindowDriver* current;
+    current = &driver;
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (!ui::IsVisible(kCancelButton))
+            return;
+        if (CountRequests(ParseServiceLog(ServiceLog()), "POST /Download/") == 0)
+            return;
+        KillTimer(nullptr, id);
+        current->Click(kCancelButton);
+        // The cancel handler restores everything before it returns.
+        EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+        EXPECT_FALSE(ui::IsVisible(kCancelButton));
+        EXPECT_FALSE(ui::IsDisabled(kDownloadButton));
+    });
+    DWORD start = GetTickCount();
+    driver.Click(kDownloadButton);  // returns when the worker has ended
+    EXPECT_LT(GetTickCount() - start, 20000u) << "the worker did not end after the cancel";
+    EXPECT_TRUE(driver.messages.empty());
+    EXPECT_TRUE(folder.Files().empty());
+    ExpectIdle();
+}
+
+TEST_F(DownloadTest, CancellingTheSaveDialogRestoresEverythingSilently) {
+    ChooseRow(0);
+    driver.saveAnswer.clear();
+    driver.Click(kDownloadButton);
+    EXPECT_EQ(driver.saveDialogs.size(), 1u);
+    EXPECT_TRUE(driver.messages.empty());
+    EXPECT_EQ(DownloadRequest(), nullptr);
+    ExpectIdle();
+}
+
+TEST_F(DownloadTest, TheProposedFileNameCannotLeaveTheChosenFolder) {
+    ChooseRow(2);  // named ..\..\危险:名字*?
+    driver.saveAnswer.clear();
+    driver.Click(kDownloadButton);
+    ASSERT_EQ(driver.saveDialogs.size(), 1u);
+    const Text& name = driver.saveDialogs[0].fileName;
+    EXPECT_FALSE(name.empty());
+    for (char bad : std::string("\\/:*?\"<>|")) {
+        // GBK trail bytes may equal these; the name here has none in that range except the
+        // ones written as separators, so any occurrence is a leftover.
+        EXPECT_EQ(name.find(bad), Text::npos) << name;
+    }
+    EXPECT_NE(name.rfind("..", 0), 0u) << name;
+    EXPECT_NE(name.find("危险"), Text::npos) << name;
+}
+
+class PictureSaveTest : public DownloadTest {};
+
+TEST_F(PictureSaveTest, RefusesBeforeAnyPreview) {
+    driver.Click(kSavePictureButton);
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].text, "请先预览字体");
+    EXPECT_EQ(driver.messages[0].title, "图片下载");
+    EXPECT_TRUE(driver.saveDialogs.empty());
+}
+
+TEST_F(PictureSaveTest, SavesThePreviewPictureByteForByte) {
+    ui::ListSetCurrentRow(kFontList, 0);
+    CheckFontDescription();
+    driver.Click(kPreviewButton);
+    ASSERT_FALSE(PreviewImageUrl().empty());
+    std::string url = PreviewImageUrl();
+    std::string expected = ServiceGet(url.substr(url.find('/', 8)));
+    ASSERT_GT(expected.size(), 100u);
+
+    driver.saveAnswer = folder.Path("预览.PNG");
+    driver.Click(kSavePictureButton);
+    EXPECT_EQ(ReadWholeFile(driver.saveAnswer), expected);
+    ASSERT_EQ(driver.saveDialogs.size(), 1u);
+    EXPECT_EQ(driver.saveDialogs[0].title, "保存图片【览字坊】");
+    EXPECT_EQ(driver.saveDialogs[0].filter, "PNG文件|*.PNG|所有文件|*.*");
+    EXPECT_EQ(driver.saveDialogs[0].defaultExtension, "PNG");
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].title, "图片下载");
+    EXPECT_EQ(driver.messages[0].text, "恭喜！\r\n你下载的" + driver.saveAnswer + "已下载完成");
+    EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+    EXPECT_FALSE(ui::IsDisabled(kSavePictureButton));
+
+    // The picture gone from the service: failure, and no file.
+    ASSERT_TRUE(ServiceControl("path=/preview/*&status=404&body=gone"));
+    driver.messages.clear();
+    driver.saveAnswer = folder.Path("gone.PNG");
+    driver.Click(kSavePictureButton);
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].text, kFailure);
+    EXPECT_FALSE(FileExists(driver.saveAnswer));
+}
+
+}  // namespace
