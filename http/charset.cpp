@@ -102,12 +102,11 @@ bool FindDeclaredCharset(const Text& page, Text* charset) {
     return true;
 }
 
-bool DecodeCharset(const Bytes& body, const Text& charset, Text& out) {
+bool DecodeCharset(std::string_view body, const Text& charset, Text& out) {
     const unsigned cp = CodePageForCharset(charset);
     if (cp == 0)
         return false;
-    std::u16string wide = codepage::ToWide(
-        std::string_view(reinterpret_cast<const char*>(body.data()), body.size()), cp);
+    std::u16string wide = codepage::ToWide(body, cp);
     if (!wide.empty() && wide[0] == u'\xFEFF')
         wide.erase(0, 1);
     const size_t zero = wide.find(u'\0');

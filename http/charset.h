@@ -2,6 +2,8 @@
 // conversion of a body in such a charset to GBK text. Portable.
 #pragma once
 
+#include <string_view>
+
 #include "core/types.h"
 
 // The code page for a charset name (ASCII letters compared without case; blanks around the
@@ -17,4 +19,4 @@ bool FindDeclaredCharset(const Text& page, Text* charset);
 // mark is dropped. Characters GBK lacks become "?" (or
 // a look-alike the converter picks). Returns false and leaves `out` untouched
 // when the charset is unknown.
-bool DecodeCharset(const Bytes& body, const Text& charset, Text& out);
+bool DecodeCharset(std::string_view body, const Text& charset, Text& out);

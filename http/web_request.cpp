@@ -2,6 +2,7 @@
 
 #include "http/winhttp_session.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/codepage.h"
@@ -234,8 +235,9 @@ Text WebRequest(const Text& url,
     pumps.Passed();
 
     // A body that fails part-way, arrives shorter than announced or exceeds the limit is a
-    // failed read: no partial page is handed on as if it were whole.
-    Bytes received;
+    // failed read: no partial page is handed on as if it were whole. The body is read into
+    // the text that becomes the page, so a large page is not held twice.
+    Text received;
     if (ReadWinHttpBody(request.get(), received, kMaxResponseBytes, method != 2) !=
         BodyRead::kComplete)
         return fail(kReadError);
@@ -252,12 +254,7 @@ Text WebRequest(const Text& url,
         *o.status = ResponseStatusText(responseHeaders);
 
     Text receivedCookies = o.received_cookies ? *o.received_cookies : Text();
-    Text location;
-    const bool hadLocation = o.location != nullptr;
-    ScanResponseHeaders(responseHeaders, receivedCookies, hadLocation ? &location : nullptr,
-                        PumpPendingMessages);
-    if (hadLocation && !location.empty())
-        *o.location = location;
+    ScanResponseHeaders(responseHeaders, receivedCookies, o.location, PumpPendingMessages);
     if (o.merge_cookies && !sendCookies.empty()) {
         Text jar = sendCookies;
         receivedCookies = MergeCookies(jar, receivedCookies);
@@ -267,16 +264,20 @@ Text WebRequest(const Text& url,
     if (o.received_cookies)
         *o.received_cookies = receivedCookies;
 
-    Text page = BytesToText(received);
     if (o.response_bytes)
-        *o.response_bytes = std::move(received);
-    const Bytes& bodyRef = o.response_bytes ? *o.response_bytes : received;
-
+        o.response_bytes->assign(received.begin(), received.end());
     Text charset;
-    if (FindDeclaredCharset(page, &charset)) {
+    const bool searched = FindDeclaredCharset(
+        received.substr(0, std::min<size_t>(received.find('\0'), 1024)), &charset);
+    Text page;
+    if (!searched || charset.empty() || charset == "gbk" || charset == "gb2312" ||
+        !DecodeCharset(received, charset, page)) {
+        // The page as it came, as text: up to its first zero byte.
+        page = std::move(received);
+        page.resize(std::min(page.size(), page.find('\0')));
+    }
+    if (searched) {
         pumps.Passed();
-        if (!charset.empty() && charset != "gbk" && charset != "gb2312")
-            DecodeCharset(bodyRef, charset, page);
         PumpPendingMessages();
     }
     PumpPendingMessages();

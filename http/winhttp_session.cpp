@@ -43,10 +43,21 @@ int WinHttpStatusCode(HINTERNET request) {
     return static_cast<int>(code);
 }
 
-BodyRead ReadWinHttpBody(HINTERNET request,
-                         Bytes& body,
-                         unsigned long long limit,
-                         bool expect_body) {
+namespace {
+
+// Makes room for `need` bytes: the next power of two, but never more than `limit`.
+template <typename Buffer>
+void Grow(Buffer& body, size_t need, size_t limit) {
+    if (need <= body.capacity())
+        return;
+    size_t capacity = 4096;
+    while (capacity < need)
+        capacity *= 2;
+    body.reserve(std::min(capacity, std::max(limit, need)));
+}
+
+template <typename Buffer>
+BodyRead ReadBody(HINTERNET request, Buffer& body, unsigned long long limit, bool expect_body) {
     body.clear();
     const int status = WinHttpStatusCode(request);
     // Responses that never carry a body, whatever their Content-Length says.
@@ -76,13 +87,10 @@ BodyRead ReadWinHttpBody(HINTERNET request,
         const size_t have = body.size();
         if (have + available > limit)
             return BodyRead::kTooLarge;
-        // Grow geometrically: a body without Content-Length must not be copied per chunk.
-        if (have + available > body.capacity())
-            body.reserve(std::min<size_t>(std::max<size_t>(have + available, body.capacity() * 2),
-                                          static_cast<size_t>(limit)));
+        Grow(body, have + available, static_cast<size_t>(limit));
         body.resize(have + available);
         DWORD read = 0;
-        if (!WinHttpReadData(request, body.data() + have, available, &read)) {
+        if (!WinHttpReadData(request, &body[have], available, &read)) {
             LogWinHttpFailure("WinHttpReadData");
             body.resize(have);
             return BodyRead::kFailed;
@@ -94,4 +102,20 @@ BodyRead ReadWinHttpBody(HINTERNET request,
     if (announced >= 0 && body.size() != static_cast<unsigned long long>(announced))
         return BodyRead::kFailed;
     return BodyRead::kComplete;
+}
+
+}  // namespace
+
+BodyRead ReadWinHttpBody(HINTERNET request,
+                         Bytes& body,
+                         unsigned long long limit,
+                         bool expect_body) {
+    return ReadBody(request, body, limit, expect_body);
+}
+
+BodyRead ReadWinHttpBody(HINTERNET request,
+                         std::string& body,
+                         unsigned long long limit,
+                         bool expect_body) {
+    return ReadBody(request, body, limit, expect_body);
 }

@@ -6,6 +6,7 @@
 
 #include <winhttp.h>
 
+#include <string>
 #include <utility>
 
 #include "core/types.h"
@@ -47,10 +48,15 @@ enum class BodyRead {
 };
 
 // Reads the response body of a request whose response has been received, into `body`
-// (replacing what it held). The buffer is reserved from Content-Length, so a known-size body
-// is never copied while it grows. `expect_body` is false for HEAD requests.
+// (replacing what it held; Bytes or std::string). The buffer is reserved from Content-Length,
+// so a known-size body is never copied while it grows; without one it grows in powers of two
+// up to the limit, so at most half of it is copied once more. `expect_body` is false for HEAD.
 BodyRead ReadWinHttpBody(HINTERNET request,
                          Bytes& body,
+                         unsigned long long limit,
+                         bool expect_body);
+BodyRead ReadWinHttpBody(HINTERNET request,
+                         std::string& body,
                          unsigned long long limit,
                          bool expect_body);
 

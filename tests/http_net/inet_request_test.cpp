@@ -1,0 +1,234 @@
+// InetRequest against the private catalogue service: the header block and body on the wire,
+// cookies, status and completeness of the answer, the size limit and cancelling.
+#include "http/inet_request.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/http_net/net_test_util.h"
+
+namespace {
+
+using nettest::IndexOf;
+using nettest::LastRequestTo;
+using nettest::SetFault;
+using nettest::Url;
+using nettest::Values;
+
+std::string AsString(const Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
+
+TEST(InetRequestWire, DefaultBlockAndAgent) {
+    const std::string url = Url("/t/i/defaults");
+    Text sent;
+    InetRequest(url, 0, "", "", {.sent_headers = &sent});
+    EXPECT_EQ(sent, "Accept: */*\r\nReferer: " + url + "\r\nAccept-Language: zh-cn");
+    const LoggedRequest r = LastRequestTo("/t/i/defaults");
+    ASSERT_FALSE(r.request_line.empty());
+    EXPECT_EQ(r.request_line, "GET /t/i/defaults HTTP/1.1");
+    EXPECT_EQ(Values(r, "Accept"), std::vector<std::string>{"*/*"});
+    EXPECT_EQ(Values(r, "Referer"), std::vector<std::string>{url});
+    EXPECT_EQ(Values(r, "Accept-Language"), std::vector<std::string>{"zh-cn"});
+    EXPECT_LT(IndexOf(r, "Accept"), IndexOf(r, "Referer"));
+    EXPECT_LT(IndexOf(r, "Referer"), IndexOf(r, "Accept-Language"));
+    EXPECT_EQ(Values(r, "User-Agent"),
+              std::vector<std::string>{"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)"});
+
+    InetRequest(Url("/t/i/agent"), 0, "", "Accept: */*\r\nUser-Agent: Foo/1.0");
+    const LoggedRequest a = LastRequestTo("/t/i/agent");
+    const std::vector<std::string> agents = Values(a, "User-Agent");
+    ASSERT_FALSE(agents.empty()) << a.raw;
+    for (const std::string& v : agents)
+        EXPECT_EQ(v, "Foo/1.0") << a.raw;
+}
+
+TEST(InetRequestWire, BodyForPostOnly) {
+    Bytes bodyBytes;
+    InetRequest(Url("/t/i/post"), 1, "id=5", "", {.body_bytes = &bodyBytes});
+    const LoggedRequest post = LastRequestTo("/t/i/post");
+    EXPECT_EQ(post.request_line.substr(0, 5), "POST ");
+    EXPECT_EQ(post.body, "id=5");
+    EXPECT_EQ(Values(post, "Content-Type"),
+              std::vector<std::string>{"application/x-www-form-urlencoded"});
+    EXPECT_EQ(AsString(bodyBytes), "id=5");
+
+    Bytes untouched;
+    InetRequest(Url("/t/i/get"), 0, "id=5", "", {.body_bytes = &untouched});
+    const LoggedRequest get = LastRequestTo("/t/i/get");
+    EXPECT_EQ(get.request_line.substr(0, 4), "GET ");
+    EXPECT_EQ(get.body, "");
+    EXPECT_TRUE(untouched.empty());
+    EXPECT_EQ(IndexOf(get, "Content-Type"), -1) << get.raw;
+}
+
+TEST(InetRequestWire, DownloadStyleHeadersWithTheirOwnLength) {
+    // The font download sends its own Content-Length line with the body.
+    InetRequest(Url("/t/i/ownlength"), 1, "id=443",
+                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n"
+                "Connection: keep-alive");
+    const LoggedRequest r = LastRequestTo("/t/i/ownlength");
+    EXPECT_EQ(r.body, "id=443") << r.raw;
+    for (const std::string& v : Values(r, "Content-Length"))
+        EXPECT_EQ(v, "6") << r.raw;
+}
+
+TEST(InetRequestWire, Cookies) {
+    ASSERT_TRUE(SetFault({{"path", "/t/i/cookies"},
+                          {"status", "200"},
+                          {"body", "x"},
+                          {"header", "Set-Cookie: sid=abc; path=/"},
+                          {"header", "set-cookie: lower=1"},
+                          {"header", "Set-Cookie: theme=dark"}}));
+    // Present but empty: transport cookies off, no Cookie line, merge still runs.
+    Text jar;
+    Text received;
+    InetRequest(Url("/t/i/cookies"), 0, "", "",
+                {.send_cookies = &jar, .received_cookies = &received});
+    EXPECT_EQ(received, "sid=abc; theme=dark");
+    EXPECT_EQ(jar, "sid=abc; theme=dark");
+    EXPECT_EQ(IndexOf(LastRequestTo("/t/i/cookies"), "Cookie"), -1);
+
+    Text old = "a=1; sid=old";
+    InetRequest(Url("/t/i/cookies"), 0, "", "",
+                {.send_cookies = &old, .received_cookies = &received});
+    EXPECT_EQ(Values(LastRequestTo("/t/i/cookies"), "Cookie"),
+              std::vector<std::string>{"a=1; sid=old"});
+    EXPECT_EQ(received, "sid=abc; theme=dark; a=1");
+
+    // Absent: nothing merged, the cookies of the answer as they are.
+    Text plain;
+    InetRequest(Url("/t/i/cookies"), 0, "", "", {.received_cookies = &plain});
+    EXPECT_EQ(plain, "sid=abc; theme=dark");
+}
+
+TEST(InetRequestWire, LargeHeaderBlockIsReadWhole) {
+    std::vector<std::pair<std::string, std::string>> items = {
+        {"path", "/t/i/bigheaders"}, {"status", "200"}, {"body", "x"}};
+    for (int i = 0; i < 80; ++i)
+        items.push_back({"header", "Set-Cookie: c" + std::to_string(i) + "=" +
+                                       std::string(90, 'v') + "; path=/"});
+    std::string q;
+    for (const auto& [k, v] : items)
+        q += (q.empty() ? "" : "&") + k + "=" + ServiceEscape(v);
+    ASSERT_TRUE(ServiceControl(q));
+    Text received, headers;
+    InetRequest(Url("/t/i/bigheaders"), 0, "", "",
+                {.received_cookies = &received, .response_headers = &headers});
+    EXPECT_GT(headers.size(), 5000u);
+    EXPECT_EQ(headers.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_NE(received.find("c79=" + std::string(90, 'v')), Text::npos);
+    EXPECT_EQ(received.find("c0="), 0u);
+}
+
+TEST(InetRequestResult, StatusAndCompleteness) {
+    ASSERT_TRUE(
+        SetFault({{"path", "/t/i/ok"}, {"status", "200"}, {"body", std::string(3000, 'k')}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/i/missing"}, {"status", "404"}, {"body", "no such font"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/i/short"},
+                          {"status", "200"},
+                          {"body", std::string(5000, 's')},
+                          {"close_after", "1500"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/i/huge"}, {"huge_mib", "300"}}));
+    struct Case {
+        const char* path;
+        size_t size;
+        int status;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"/t/i/ok", 3000, 200, true},
+        {"/t/i/missing", 12, 404, true},  // an error page is returned; the status tells
+        {"/t/i/short", 0, 200, false},
+        {"/t/i/huge", 0, 200, false},
+    };
+    for (const Case& c : cases) {
+        InetResult result;
+        nettest::Stopwatch watch;
+        const Bytes body = InetRequest(Url(c.path), 0, "", "", {.result = &result});
+        EXPECT_EQ(body.size(), c.size) << c.path;
+        EXPECT_TRUE(result.answered) << c.path;
+        EXPECT_EQ(result.status, c.status) << c.path;
+        EXPECT_EQ(result.complete, c.complete) << c.path;
+        EXPECT_FALSE(result.cancelled) << c.path;
+        EXPECT_LT(watch.Seconds(), 30.0) << c.path;
+    }
+}
+
+TEST(InetRequestResult, RefusedConnection) {
+    InetResult result;
+    result.status = 99;
+    EXPECT_TRUE(InetRequest("http://127.0.0.1:1/x", 1, "id=1", "", {.result = &result}).empty());
+    EXPECT_FALSE(result.answered);
+    EXPECT_FALSE(result.complete);
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(InetRequestResult, CertificateForAnotherHostIsRefused) {
+    // The service's TLS port presents a certificate for another name; nothing may be fetched
+    // from it (with certificate errors ignored, this request would succeed).
+    const char* tls = std::getenv("LZF_SERVICE_TLS_URL");
+    ASSERT_TRUE(tls && *tls) << "the test needs the service's TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/i/tls"}, {"status", "200"}, {"body", "secret"}}));
+    InetResult result;
+    EXPECT_TRUE(
+        InetRequest(std::string(tls) + "t/i/tls", 1, "id=1", "", {.result = &result}).empty());
+    EXPECT_FALSE(result.answered);
+    EXPECT_EQ(nettest::CountRequestsTo("/t/i/tls"), 0);
+}
+
+TEST(InetRequestCancel, DrippingBodyStopsAtOnce) {
+    // 200 KB at 512 bytes every 100 ms would take about 40 s.
+    ASSERT_TRUE(SetFault({{"path", "/t/i/drip"},
+                          {"status", "200"},
+                          {"huge_bytes", "204800"},
+                          {"drip_bytes", "512"},
+                          {"drip_ms", "100"}}));
+    InetCancelToken token;
+    InetResult result;
+    std::atomic<bool> done{false};
+    Bytes body = {'x'};
+    std::thread worker([&] {
+        body = InetRequest(Url("/t/i/drip"), 0, "", "", {.result = &result, .cancel = &token});
+        done = true;
+    });
+    nettest::Stopwatch watch;
+    while (watch.Seconds() < 1.0)
+        Sleep(20);
+    EXPECT_FALSE(done.load());
+    nettest::Stopwatch cancelled;
+    token.Cancel();
+    while (!done && cancelled.Seconds() < 10.0)
+        Sleep(10);
+    const double took = cancelled.Seconds();
+    worker.join();
+    EXPECT_LT(took, 3.0);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.complete);
+    EXPECT_TRUE(body.empty());
+}
+
+TEST(InetRequestCancel, CancelledBeforeTheStartSendsNothing) {
+    InetCancelToken token;
+    token.Cancel();
+    InetResult result;
+    const int before = nettest::CountRequestsTo("/t/i/precancel");
+    EXPECT_TRUE(InetRequest(Url("/t/i/precancel"), 0, "", "", {.result = &result, .cancel = &token})
+                    .empty());
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.answered);
+    EXPECT_EQ(nettest::CountRequestsTo("/t/i/precancel"), before);
+
+    // Re-armed, the same token serves the next request.
+    token.Reset();
+    ASSERT_TRUE(SetFault({{"path", "/t/i/rearmed"}, {"status", "200"}, {"body", "fine"}}));
+    EXPECT_EQ(AsString(InetRequest(Url("/t/i/rearmed"), 0, "", "",
+                                   {.result = &result, .cancel = &token})),
+              "fine");
+    EXPECT_TRUE(result.complete);
+}
+
+}  // namespace

@@ -1,0 +1,318 @@
+// WebRequest against the private catalogue service: what goes out on the wire, what comes
+// back, and how each kind of failure ends.
+#include "http/web_request.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/pump.h"
+#include "tests/http_net/net_test_util.h"
+
+namespace {
+
+using nettest::IndexOf;
+using nettest::LastRequestTo;
+using nettest::SetFault;
+using nettest::Url;
+using nettest::Values;
+
+// A page of this many bytes, as UTF-8, declaring its charset after `pad` bytes of padding.
+std::string Utf8Page(size_t pad) {
+    const char* hello = reinterpret_cast<const char*>(u8"你好");
+    return "<html>" + std::string(pad, ' ') + "<meta charset=\"utf-8\"><p>" + hello + "</p>";
+}
+
+TEST(WebRequestWire, PostBlockKeepsTheDefaultsInOrder) {
+    const std::string path = "/t/w/order";
+    Text status;
+    WebRequest(Url(path), 1, "id=5", "Host: h", {.status = &status});
+    EXPECT_EQ(status.substr(0, 3), "404") << status;  // no such page; the request still went
+    const LoggedRequest r = LastRequestTo(path);
+    ASSERT_FALSE(r.request_line.empty());
+    EXPECT_EQ(r.request_line.substr(0, 5), "POST ");
+    const char* names[] = {
+        "Host",         "User-Agent",   "Accept", "Accept-Encoding", "Accept-Language",
+        "Content-Type", "Cache-Control"};
+    int previous = -1;
+    for (const char* name : names) {
+        const int at = IndexOf(r, name);
+        ASSERT_GE(at, 0) << name << " missing in\n" << r.raw;
+        EXPECT_GT(at, previous) << name << " out of order in\n" << r.raw;
+        previous = at;
+    }
+    EXPECT_EQ(Values(r, "Host"), std::vector<std::string>{"h"}) << r.raw;
+    EXPECT_EQ(Values(r, "User-Agent"),
+              std::vector<std::string>{
+                  "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)"});
+    EXPECT_EQ(Values(r, "Accept"),
+              std::vector<std::string>{"text/html, application/xhtml+xml, */*"});
+    EXPECT_EQ(Values(r, "Accept-Encoding"), std::vector<std::string>{"gbk, GB2312"});
+    EXPECT_EQ(Values(r, "Accept-Language"), std::vector<std::string>{"zh-cn"});
+    EXPECT_EQ(Values(r, "Content-Type"),
+              std::vector<std::string>{"application/x-www-form-urlencoded"});
+    EXPECT_EQ(Values(r, "Cache-Control"), std::vector<std::string>{"no-cache"});
+    EXPECT_EQ(r.body, "id=5");
+}
+
+TEST(WebRequestWire, CallerHeadersShapeTheBlock) {
+    struct Case {
+        const char* path;
+        int method;
+        Text extra;
+        Text cookies;
+        const char* name;                 // header to look at
+        std::vector<std::string> values;  // its values on the wire
+    };
+    const Case cases[] = {
+        {"/t/w/agent", 0, "user-agent: x", "", "User-Agent", {"x"}},
+        {"/t/w/cookie", 0, "", "a=1; b=2", "Cookie", {"a=1; b=2"}},
+        {"/t/w/cookieline", 0, "", "Cookie: c=3", "Cookie", {"c=3"}},
+        {"/t/w/getct", 0, "", "", "Content-Type", {}},
+        {"/t/w/postct", 1, "content-type: text/plain", "", "Content-Type", {"text/plain"}},
+    };
+    for (const Case& c : cases) {
+        Text jar = c.cookies;
+        WebRequest(Url(c.path), c.method, "", c.extra,
+                   {.send_cookies = c.cookies.empty() ? nullptr : &jar});
+        const LoggedRequest r = LastRequestTo(c.path);
+        ASSERT_FALSE(r.request_line.empty()) << c.path;
+        EXPECT_EQ(Values(r, c.name), c.values) << c.path << "\n" << r.raw;
+    }
+}
+
+TEST(WebRequestWire, KeepAliveLineIsRemoved) {
+    const std::string path = "/t/w/keepalive";
+    WebRequest(Url(path), 0, "", "Connection: keep-alive\r\nX-Probe: 1");
+    const LoggedRequest r = LastRequestTo(path);
+    ASSERT_FALSE(r.request_line.empty());
+    EXPECT_EQ(Values(r, "X-Probe"), std::vector<std::string>{"1"});
+    // The transport may add its own Connection line; ours (lower-case value) is gone.
+    for (const std::string& v : Values(r, "Connection"))
+        EXPECT_NE(v, "keep-alive") << r.raw;
+    EXPECT_EQ(r.raw.find("Connection: keep-alive\r\n"), std::string::npos) << r.raw;
+}
+
+TEST(WebRequestWire, BodiesOnTheWire) {
+    // Bytes take precedence over the text and travel exactly, zero bytes included.
+    const Bytes binary = {'a', 0, 'b', 0xFF};
+    WebRequest(Url("/t/w/bytes"), 1, "text-body", "", {.body_bytes = binary});
+    const LoggedRequest post = LastRequestTo("/t/w/bytes");
+    EXPECT_EQ(post.body, std::string("a\0b\xFF", 4));
+    EXPECT_EQ(Values(post, "Content-Length"), std::vector<std::string>{"4"});
+
+    WebRequest(Url("/t/w/methods"), 9, "", "");
+    EXPECT_EQ(LastRequestTo("/t/w/methods").request_line.substr(0, 4), "GET ");
+    WebRequest(Url("/t/w/methods"), 3, "", "");
+    EXPECT_EQ(LastRequestTo("/t/w/methods").request_line.substr(0, 4), "PUT ");
+}
+
+TEST(WebRequestWire, PathAndQuery) {
+    WebRequest(Url("/t/w/q") + "?x=1&y=2#frag", 0, "", "");
+    const LoggedRequest r = LastRequestTo("/t/w/q");
+    EXPECT_NE(r.request_line.find(" /t/w/q?x=1&y=2 "), std::string::npos) << r.request_line;
+    WebRequest(ServiceUrl().substr(0, ServiceUrl().size() - 1), 0, "", "");  // no path at all
+    const auto log = ParseServiceLog(ServiceLog());
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().request_line.substr(0, 6), "GET / ");
+}
+
+TEST(WebRequestResponse, CookiesLocationAndStatus) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/setcookie"},
+                          {"status", "200"},
+                          {"body", "cookies"},
+                          {"header", "Set-Cookie: sid=abc; path=/"},
+                          {"header", "set-cookie: lower=1"},
+                          {"header", "Set-Cookie: theme=dark"},
+                          {"header", "location: /next"}}));
+    Text received, location, status, headers;
+    Bytes bytes;
+    const Text page = WebRequest(Url("/t/w/setcookie"), 0, "", "",
+                                 {.received_cookies = &received,
+                                  .response_headers = &headers,
+                                  .location = &location,
+                                  .status = &status,
+                                  .response_bytes = &bytes});
+    EXPECT_EQ(page, "cookies");
+    EXPECT_EQ(status, "200 OK");
+    EXPECT_EQ(received, "sid=abc; theme=dark");
+    EXPECT_EQ(location, "/next");
+    EXPECT_EQ(headers.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_EQ(bytes, Bytes({'c', 'o', 'o', 'k', 'i', 'e', 's'}));
+
+    // Merged into the jar that was sent: new cookies first, old ones after.
+    Text jar = "old=1; sid=zzz";
+    Text merged;
+    WebRequest(Url("/t/w/setcookie"), 0, "", "",
+               {.send_cookies = &jar, .received_cookies = &merged});
+    EXPECT_EQ(merged, "sid=abc; theme=dark; old=1");
+    EXPECT_EQ(jar, merged);
+}
+
+TEST(WebRequestResponse, ErrorStatusStillReturnsTheBody) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/missing"}, {"status", "404"}, {"body", "not here"}}));
+    Text status = "unset";
+    EXPECT_EQ(WebRequest(Url("/t/w/missing"), 0, "", "", {.status = &status}), "not here");
+    EXPECT_EQ(status, "404 Not Found");
+}
+
+TEST(WebRequestResponse, RedirectsFollowedOrRefused) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/from"}, {"redirect", "/t/w/to"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/to"}, {"status", "200"}, {"body", "arrived"}}));
+    Text status;
+    EXPECT_EQ(WebRequest(Url("/t/w/from"), 0, "", "", {.status = &status}), "arrived");
+    EXPECT_EQ(status, "200 OK");
+
+    Text location;
+    WebRequest(Url("/t/w/from"), 0, "", "",
+               {.no_redirect = true, .location = &location, .status = &status});
+    EXPECT_EQ(status.substr(0, 3), "302") << status;
+    EXPECT_NE(location.find("/t/w/to"), Text::npos) << location;
+}
+
+TEST(WebRequestResponse, PageCharsets) {
+    struct Case {
+        const char* path;
+        std::string body;
+        Text expected;
+    };
+    const std::string utf8 = Utf8Page(10);
+    const std::string late = Utf8Page(1100);
+    const std::string gbkPage = "<meta charset=\"gbk\"><p>你好</p>";  // GBK literal
+    const Case cases[] = {
+        {"/t/w/utf8", utf8,
+         "<html>" + std::string(10, ' ') + "<meta charset=\"utf-8\"><p>你好</p>"},
+        {"/t/w/gbk", gbkPage, gbkPage},
+        {"/t/w/late", late, late},  // declared after byte 1024: left as it came
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SetFault({{"path", c.path},
+                              {"status", "200"},
+                              {"content_type", "text/html"},
+                              {"body", c.body}}));
+        EXPECT_EQ(WebRequest(Url(c.path)), c.expected) << c.path;
+    }
+}
+
+TEST(WebRequestFailure, UnusableUrls) {
+    for (const char* url : {"", "not a url", "ftp://127.0.0.1/x", "http://"}) {
+        Text status;
+        EXPECT_EQ(WebRequest(url, 0, "", "", {.status = &status}), "") << url;
+        EXPECT_EQ(status, "701 解析URL地址失败!") << url;
+    }
+}
+
+TEST(WebRequestFailure, RefusedAndStalled) {
+    Text status;
+    nettest::Stopwatch refused;
+    // Port 1 on the loopback: nothing listens there.
+    EXPECT_EQ(
+        WebRequest("http://127.0.0.1:1/", 0, "", "", {.timeout_seconds = 2, .status = &status}),
+        "");
+    EXPECT_EQ(status, "711 发送请求失败!");
+    EXPECT_LT(refused.Seconds(), 10.0);
+
+    ASSERT_TRUE(SetFault({{"path", "/t/w/stall"}, {"delay_ms", "8000"}, {"body", "late"}}));
+    nettest::Stopwatch stalled;
+    Text headers = "untouched";
+    EXPECT_EQ(WebRequest(Url("/t/w/stall"), 0, "", "",
+                         {.response_headers = &headers, .timeout_seconds = 2, .status = &status}),
+              "");
+    EXPECT_EQ(status, "712 服务器未响应!");
+    EXPECT_EQ(headers, "untouched");
+    EXPECT_LT(stalled.Seconds(), 7.0);
+    EXPECT_GT(stalled.Seconds(), 1.0);
+}
+
+TEST(WebRequestFailure, ShortAndHugeBodiesAreReadFailures) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/short"},
+                          {"status", "200"},
+                          {"body", std::string(5000, 'a')},
+                          {"close_after", "1000"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/huge"}, {"huge_mib", "300"}}));
+    for (const char* path : {"/t/w/short", "/t/w/huge"}) {
+        Text status;
+        Bytes bytes = {'x'};
+        nettest::Stopwatch watch;
+        EXPECT_EQ(WebRequest(Url(path), 0, "", "", {.status = &status, .response_bytes = &bytes}),
+                  "")
+            << path;
+        EXPECT_EQ(status, "713 读取数据失败!") << path;
+        EXPECT_EQ(bytes, Bytes({'x'})) << path;
+        EXPECT_LT(watch.Seconds(), 30.0) << path;
+    }
+}
+
+TEST(WebRequestFailure, HugeBodyWithoutLengthStaysBounded) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/hugestream"}, {"huge_mib", "300"}, {"chunked", "1"}}));
+    const size_t before = nettest::PeakMemoryBytes();
+    Text status;
+    EXPECT_EQ(WebRequest(Url("/t/w/hugestream"), 0, "", "", {.status = &status}), "");
+    EXPECT_EQ(status, "713 读取数据失败!");
+    const size_t peak = nettest::PeakMemoryBytes();
+    // Reading stops at 256 MiB; the whole 300 MiB (and the doubling past it) never lives here.
+    ASSERT_GT(peak, 0u) << "no memory figures";
+    EXPECT_LT(peak - before, 480u * 1024 * 1024) << "peak " << peak << " before " << before;
+}
+
+TEST(WebRequestFailure, HttpsToAServerWithTheWrongCertificate) {
+    // The service's TLS port presents a certificate for another name: the request must fail
+    // before anything is sent (with certificate errors ignored, it would succeed).
+    const char* tls = std::getenv("LZF_SERVICE_TLS_URL");
+    ASSERT_TRUE(tls && *tls) << "the test needs the service's TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/w/tls"}, {"status", "200"}, {"body", "secret"}}));
+    Text status;
+    EXPECT_EQ(WebRequest(std::string(tls) + "t/w/tls", 0, "", "",
+                         {.timeout_seconds = 5, .status = &status}),
+              "");
+    EXPECT_EQ(status, "711 发送请求失败!");
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/tls"), 0);
+
+    // https to the plain port fails cleanly as well.
+    const std::string plain =
+        "https://" + ServiceHost() + ":" + std::to_string(ServicePort()) + "/t/w/tls";
+    EXPECT_EQ(WebRequest(plain, 0, "", "", {.timeout_seconds = 5, .status = &status}), "");
+    EXPECT_TRUE(status == "711 发送请求失败!" || status == "712 服务器未响应!") << status;
+}
+
+// --- pumping ---
+
+int g_posted = 0;
+Text g_nested;
+
+void TestPump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_APP + 1) {
+            ++g_posted;
+            // A handler that runs during a request may make a request of its own.
+            g_nested = WebRequest(Url("/t/w/nested"));
+        }
+    }
+}
+
+TEST(WebRequestPump, PostedMessageRunsDuringTheRequest) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/nested"}, {"status", "200"}, {"body", "inner"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/outer"}, {"status", "200"}, {"body", "outer"}}));
+    MSG probe;
+    PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);  // give the thread its queue
+    SetMessagePump(TestPump);
+    g_posted = 0;
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_APP + 1, 0, 0));
+    EXPECT_EQ(WebRequest(Url("/t/w/outer")), "outer");
+    SetMessagePump(nullptr);
+    EXPECT_EQ(g_posted, 1);
+    EXPECT_EQ(g_nested, "inner");
+
+    // A request that fails at the URL still gives the window thread one round.
+    SetMessagePump(TestPump);
+    g_posted = 0;
+    g_nested.clear();
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_APP + 1, 0, 0));
+    WebRequest("bad url");
+    SetMessagePump(nullptr);
+    EXPECT_EQ(g_posted, 1);
+}
+
+}  // namespace
