@@ -6,6 +6,7 @@
 #include "app/ui/properties.h"
 #include "app/ui/window.h"
 #include "catalogue/catalogue.h"
+#include "decor/decoration.h"
 
 namespace {
 
@@ -31,9 +32,10 @@ bool OnListKeyDown(int key) {
     return (key == VK_UP || key == VK_DOWN) && ui::ListCurrentRow("超级列表框1") != before;
 }
 
-// The window decoration (shadow and skin) is applied here once the decoration library is
-// linked into the program.
-void OnMainWindowCreated(HWND) {}
+// The main window gets its shadow and skin as soon as it exists.
+void OnMainWindowCreated(HWND window) {
+    ApplyWindowDecoration(kStartupSkinType, window);
+}
 
 constexpr ui::EventBinding kMainEvents[] = {
     {.control = nullptr, .event = Event::Created, .onWindow = OnMainWindowCreated},
