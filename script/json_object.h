@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/types.h"
@@ -74,6 +75,16 @@ class JsonObject {
     std::shared_ptr<ScriptEngine> GetEngine() const;
 
   private:
+    bool ParseEngineText(const std::string& json);
+    // Runs `script`; true when it ran without error. With `flag`, also its value as a boolean.
+    bool Exec(const Text& script, bool* flag = nullptr) const;
+    bool EvalText(const Text& script, Text& out, bool stringsOnly = false) const;
+    bool EvalEngineText(const Text& script, std::string& out) const;
+    double EvalNumber(const Text& script) const;
+    Text Resolved(const Text& path, bool* held = nullptr) const;
+    bool Store(const Text& target, const Text& value, bool valueIsJson, bool merge);
+    JsonObject ObjectFrom(const Text& expression) const;
+
     std::shared_ptr<ScriptEngine> engine_;
 };
 
