@@ -230,15 +230,15 @@ bool RegexObject::Search(const Text& pattern,
         if (compiled.Utf())
             options = PCRE2_NO_UTF_CHECK;
         const PCRE2_SIZE* ov = compiled.Ovector();
+        const std::size_t first = result->spans.size();
+        result->spans.resize(first + 2 * pairs);
+        std::uint32_t* out = &result->spans[first];
         for (int g = 0; g < pairs; ++g) {
-            PCRE2_SIZE s = ov[2 * g];
-            PCRE2_SIZE e = ov[2 * g + 1];
-            if (s == PCRE2_UNSET || e == PCRE2_UNSET) {
-                result->spans.push_back(kUnset);
-                result->spans.push_back(kUnset);
+            if (ov[2 * g] == PCRE2_UNSET || ov[2 * g + 1] == PCRE2_UNSET) {
+                out[2 * g] = out[2 * g + 1] = kUnset;
             } else {
-                result->spans.push_back(static_cast<std::uint32_t>(mapped.ByteOffset(s)));
-                result->spans.push_back(static_cast<std::uint32_t>(mapped.ByteOffset(e)));
+                out[2 * g] = static_cast<std::uint32_t>(mapped.ByteOffset(ov[2 * g]));
+                out[2 * g + 1] = static_cast<std::uint32_t>(mapped.ByteOffset(ov[2 * g + 1]));
             }
         }
         ++result->count;

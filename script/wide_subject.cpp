@@ -1,6 +1,7 @@
 #include "script/wide_subject.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "core/codepage.h"
 
@@ -38,22 +39,21 @@ struct Piece {
 struct WideSubject::Storage {
     Text bytes;
     std::u16string wide;
-    // Direct: every unit is one character, two bytes when its first byte is 0x80 or more;
-    // marks[k] is the byte offset of unit k * kMarkStep. Otherwise offsets[u] is the byte
-    // offset of unit u, with bytes.size() at the end.
+    // Direct: every unit is one character of one or two bytes; marks[k] is the byte offset of
+    // unit k * kMarkStep and bit j of twoByte[k] says whether the unit after that many more is
+    // a two-byte character. Otherwise offsets[u] is the byte offset of unit u, with
+    // bytes.size() at the end.
     bool direct = true;
     std::vector<std::uint32_t> marks;
+    std::vector<std::uint16_t> twoByte;
     std::vector<std::uint32_t> offsets;
 
     std::size_t ByteOffset(std::size_t unit) const {
         if (!direct)
             return offsets[unit];
-        std::size_t u = unit & ~(kMarkStep - 1);
-        std::size_t b = marks[u >> kMarkShift];
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        for (; u < unit; ++u)
-            b += p[b] >= 0x80 ? 2 : 1;
-        return b;
+        std::size_t group = unit >> kMarkShift;
+        unsigned before = static_cast<unsigned>(unit & (kMarkStep - 1));
+        return marks[group] + before + std::popcount(twoByte[group] & ((1u << before) - 1));
     }
 
     bool ConvertDirectly();
@@ -69,6 +69,7 @@ bool WideSubject::Storage::ConvertDirectly() {
     pairs.reserve(n);
     wide.resize(n);
     marks.reserve(n / kMarkStep + 2);
+    twoByte.assign(n / kMarkStep + 2, 0);
     std::size_t units = 0;
     for (std::size_t i = 0; i < n;) {
         if ((units & (kMarkStep - 1)) == 0)
@@ -79,6 +80,8 @@ bool WideSubject::Storage::ConvertDirectly() {
         } else if (IsLead(b[i]) && i + 1 < n && IsTrail(b[i + 1])) {
             pairs.push_back(static_cast<char>(b[i]));
             pairs.push_back(static_cast<char>(b[i + 1]));
+            twoByte[units >> kMarkShift] |=
+                static_cast<std::uint16_t>(1u << (units & (kMarkStep - 1)));
             wide[units++] = 0;
             i += 2;
         } else {
@@ -172,6 +175,7 @@ void WideSubject::Storage::ConvertPieceByPiece() {
 
     direct = false;
     marks.clear();
+    twoByte.clear();
     wide.clear();
     offsets.clear();
     std::size_t next = 0;
