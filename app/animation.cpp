@@ -1,0 +1,110 @@
+#include "app/animation.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/animation_events.h"
+#include "app/program_windows.h"
+#include "app/ui/properties.h"
+#include "app/ui/window.h"
+#include "core/codepage.h"
+#include "core/environment.h"
+#include "decor/png_control.h"
+#include "resources/frames/frames.h"
+
+namespace {
+
+PngControl* pngControl = nullptr;
+FrameShownObserver frameObserver = nullptr;
+
+Text TimerName(int number) {
+    return "时钟" + std::to_string(number);
+}
+
+double QpcMicroseconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart * 1e6 / frequency.QuadPart;
+}
+
+// Shows frame `frame` and reports it; returns nothing, since the chain goes on either way.
+void PresentFrame(HWND window, int frame) {
+    EmbeddedBlob png = AnimationFrame(frame);
+    double start = QpcMicroseconds();
+    bool drawn = pngControl && pngControl->SetBackImageFromBytes(png.data, png.size);
+    double took = QpcMicroseconds() - start;
+    LogStartupEvent("frame", frame, MillisecondsSinceProcessStart(), took);
+    if (frameObserver)
+        frameObserver(window, frame, drawn);
+}
+
+}  // namespace
+
+void SetAnimationPngControl(PngControl* control) {
+    pngControl = control;
+}
+
+PngControl* AnimationPngControl() {
+    return pngControl;
+}
+
+void SetFrameShownObserver(FrameShownObserver observer) {
+    frameObserver = observer;
+}
+
+double MillisecondsSinceProcessStart() {
+    FILETIME created, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER a, b;
+    a.LowPart = created.dwLowDateTime;
+    a.HighPart = created.dwHighDateTime;
+    b.LowPart = now.dwLowDateTime;
+    b.HighPart = now.dwHighDateTime;
+    return static_cast<double>(b.QuadPart - a.QuadPart) / 1e4;
+}
+
+void LogStartupEvent(const char* what, int number, double atMs, double tookUs) {
+    static FILE* log = [] {
+        Text path = GetEnvironmentText("LANZIFANG_FRAME_LOG");
+        if (path.empty())
+            return static_cast<FILE*>(nullptr);
+        std::u16string wide = codepage::ToWide(path);
+        return _wfopen(reinterpret_cast<const wchar_t*>(wide.c_str()), L"a");
+    }();
+    if (!log)
+        return;
+    if (number > 0)
+        std::fprintf(log, "%s %d at %.1f took %.0f\n", what, number, atMs, tookUs);
+    else
+        std::fprintf(log, "%s at %.1f\n", what, atMs);
+    std::fflush(log);
+}
+
+void StartAnimation(HWND animationWindow) {
+    if (pngControl)
+        pngControl->Attach(animationWindow);
+    ui::SetTimerInterval(animationWindow, TimerName(1).c_str(), kFirstFrameDelayMs);
+}
+
+void ShowFrame(HWND animationWindow, int frame) {
+    if (frame < 1 || frame >= kAnimationFrameCount)
+        return;
+    PresentFrame(animationWindow, frame);
+    ui::SetTimerInterval(animationWindow, TimerName(frame + 1).c_str(), kFrameIntervalMs);
+    ui::SetTimerInterval(animationWindow, TimerName(frame).c_str(), 0);
+}
+
+void FinishAnimation(HWND animationWindow) {
+    PresentFrame(animationWindow, kAnimationFrameCount);
+    ui::SetTimerInterval(animationWindow, TimerName(kAnimationFrameCount).c_str(), 0);
+    ui::CloseLayoutWindow(animationWindow);
+    if (ShowMainWindow())
+        LogStartupEvent("main-window", 0, MillisecondsSinceProcessStart(), 0);
+}

@@ -1,0 +1,68 @@
+#include "app/startup.h"
+
+#include <cstdlib>
+
+#include "app/animation.h"
+#include "app/program_windows.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/window.h"
+#include "catalogue/catalogue_state.h"
+#include "decor/decoration.h"
+#include "decor/gdiplus_runtime.h"
+#include "decor/png_control.h"
+#include "decor/update_check.h"
+
+namespace {
+
+PngControl* programPngControl = nullptr;
+
+int ShowUpdateMessage(const Text& text, const Text& title, unsigned flags) {
+    // Before the main window exists the framework's box has no owner.
+    return ui::ShowMessage(text, flags, title, nullptr);
+}
+
+void OpenUpdateAddress(const Text& address) {
+    ui::OpenAddress(address);
+}
+
+}  // namespace
+
+PngControl* ProgramPngControl() {
+    return programPngControl;
+}
+
+void ProgramMain() {
+    // 1. The process-wide objects: the skin library's loader (nothing mapped yet), then the
+    //    animation's PngControl (not attached).
+    SkinLibrary();
+    programPngControl = new PngControl();
+    // 2. The exit routine.
+    std::atexit(ReleaseProgramObjects);
+    // 3. GDI+, the time frame dimension GUID, the loading dialog's class.
+    InitDecorationRuntime();
+    // 4. The skin update check runs to its end (its message box and the browser go through
+    //    the window framework), then the carried skin library is mapped; a failed mapping only
+    //    means that the main window later finds no skin export.
+    SetUpdateMessageBoxHook(ShowUpdateMessage);
+    SetShellOpenHook(OpenUpdateAddress);
+    CheckSkinUpdate();
+    LoadCarriedSkinLibrary();
+    // (No Windows Sockets start-up: WinHTTP and WinInet do not need it.)
+    // 5. The animation, modal; its last frame opens the main window, whose creation applies
+    //    the skin and the shadow.
+    SetAnimationPngControl(programPngControl);
+    RunAnimationWindowModal();
+    // 6. The main window's messages until the last window has gone.
+    ui::RunMessageLoop();
+}
+
+void ReleaseProgramObjects() {
+    // The skin library's loader stays as it is: the mapping lives until the process ends.
+    ReleaseSkinVersionText();
+    SetAnimationPngControl(nullptr);
+    delete programPngControl;
+    programPngControl = nullptr;
+    SetPreviewImageUrl(Text());
+    ReleaseCurrentSkinData();
+    ReleaseDecorationRuntime();
+}

@@ -1,0 +1,240 @@
+// The skin update check: reading the update page, and the whole check against the local
+// service's update page (its control route sets what the page announces).
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/environment.h"
+#include "core/text.h"
+#include "decor/update_check.h"
+#include "http/encoding.h"
+#include "tests/support/service_client.h"
+
+namespace {
+
+struct Shown {
+    Text text, title;
+    unsigned flags;
+};
+std::vector<Shown> messages;
+std::vector<Text> opened;
+
+int RecordMessage(const Text& text, const Text& title, unsigned flags) {
+    messages.push_back({text, title, flags});
+    return IDOK;
+}
+void RecordOpen(const Text& address) {
+    opened.push_back(address);
+}
+
+TEST(ReadVersionNumber, ReadsALeadingNumberLikeAtof) {
+    struct Case {
+        const char* text;
+        float value;
+    } cases[] = {
+        {"3.5", 3.5f},  {"3.4", 3.4f},    {" 3.6beta", 3.6f}, {"V3.5", 0},
+        {"", 0},        {"３．５", 3.5f}, {"４", 4},          {"3.5３", 3.53f},
+        {"版本3.5", 0}, {"-1", -1},       {"１０.２", 10.2f}, {"３。５", 3},
+    };
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(ReadVersionNumber(c.text), c.value) << GbkToUtf8(c.text);
+}
+
+TEST(ReadSkinUpdatePage, CutsEveryValueBetweenItsMarkers) {
+    Text page =
+        "<p>皮肤模块版本：3.5</p><p>更新时间：2024-01-02</p><p>更新大小：1.5MB</p>"
+        "<p>1、第一</p><p>2、第二</p><p>下载地址：http://example.com/skin.zip</p>";
+    SkinUpdateInfo info = ReadSkinUpdatePage(page);
+    EXPECT_FLOAT_EQ(info.version, 3.5f);
+    EXPECT_EQ(info.versionText, "3.5");
+    EXPECT_EQ(info.updateTime, "2024-01-02");
+    EXPECT_EQ(info.updateSize, "1.5MB");
+    EXPECT_EQ(info.items[0], "第一");
+    EXPECT_EQ(info.items[1], "第二");
+    for (int i = 2; i < kSkinUpdateItemCount; ++i)
+        EXPECT_EQ(info.items[i], "");
+    EXPECT_EQ(info.downloadAddress, "http://example.com/skin.zip");
+
+    // "1、" is found wherever it first occurs, also at the end of "11、".
+    SkinUpdateInfo eleven = ReadSkinUpdatePage("<p>11、十一</p><p>1、一</p>");
+    EXPECT_EQ(eleven.items[0], "十一");
+    EXPECT_FLOAT_EQ(ReadSkinUpdatePage("no markers").version, 0);
+}
+
+TEST(BuildSkinUpdateMessage, HasTheHeaderAndTenItemLines) {
+    SkinUpdateInfo info;
+    info.updateTime = "T";
+    info.updateSize = "S";
+    info.versionText = "3.5";
+    info.items[0] = "a";
+    info.items[1] = "b";
+    EXPECT_EQ(BuildSkinUpdateMessage(info),
+              "〔青岚皮肤模块〕\r\n更新时间：T\r\n更新大小：S\r\n皮肤版本：3.5\r\n※  a\r\n※  b"
+              "\r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  ");
+}
+
+TEST(IsWebAddress, OnlyAbsoluteHttpAddressesWithAHost) {
+    struct Case {
+        const char* address;
+        bool web;
+    } cases[] = {
+        {"http://example.com/a.zip", true},
+        {"HTTPS://Example.com", true},
+        {"hTtP://127.0.0.1:8080/x?y#z", true},
+        {"http://user@host/", true},
+        {"http://[::1]:80/", true},
+        {"", false},
+        {"http://", false},
+        {"http:///path", false},
+        {"http://:80/", false},
+        {"http://user@/", false},
+        {"https:example.com", false},
+        {"file:///C:/Windows/notepad.exe", false},
+        {"C:\\Windows\\notepad.exe", false},
+        {"\\\\server\\share\\setup.exe", false},
+        {"ftp://example.com/", false},
+        {"javascript:alert(1)", false},
+        {"calc.exe", false},
+        {"http://exa mple.com/", false},
+        {"http://example.com/\r\nX", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsWebAddress(c.address), c.web) << c.address;
+}
+
+DWORD WINAPI RunCheck(void*) {
+    CheckSkinUpdate();
+    return 0;
+}
+
+class UpdateCheckService : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(ServiceUrl().empty()) << "LZF_SERVICE_URL is not set";
+        ASSERT_TRUE(ServiceControl("reset=1"));
+        messages.clear();
+        opened.clear();
+        SetUpdateMessageBoxHook(RecordMessage);
+        SetShellOpenHook(RecordOpen);
+        SetUpdateUrl(ServiceUrl() + "skin/update.html");
+    }
+    void TearDown() override {
+        SetUpdateMessageBoxHook(nullptr);
+        SetShellOpenHook(nullptr);
+    }
+    static void SetUpdateUrl(const std::string& url) {
+        SetEnvironmentVariableA("LANZIFANG_UPDATE_URL", url.c_str());
+    }
+    // Runs the check in a thread and waits for it with a bound: a hanging check fails the
+    // test instead of blocking it.
+    static bool CheckFinishesWithin(DWORD ms) {
+        HANDLE thread = CreateThread(nullptr, 0, RunCheck, nullptr, 0, nullptr);
+        bool done = WaitForSingleObject(thread, ms) == WAIT_OBJECT_0;
+        CloseHandle(thread);
+        return done;
+    }
+};
+
+std::vector<Text> Lines(const Text& text) {
+    return SplitText(text, "\r\n");
+}
+
+TEST_F(UpdateCheckService, NewerVersionShowsTheMessageThenOpensTheAddress) {
+    ASSERT_TRUE(ServiceControl("skin_version=3.5&skin_time=2025-03-01&skin_size=2.1MB"));
+    ASSERT_TRUE(CheckFinishesWithin(20000));
+    ASSERT_EQ(messages.size(), 1u);
+    const Shown& box = messages[0];
+    EXPECT_EQ(box.title, "发现皮肤新版本");
+    EXPECT_EQ(box.flags, static_cast<unsigned>(MB_OK | MB_TASKMODAL));
+    std::vector<Text> lines = Lines(box.text);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[0], "〔青岚皮肤模块〕");
+    EXPECT_EQ(lines[1], "更新时间：2025-03-01");
+    EXPECT_EQ(lines[2], "更新大小：2.1MB");
+    EXPECT_EQ(lines[3], "皮肤版本：3.5");
+    // The service's default notes, converted from the page's UTF-8.
+    EXPECT_EQ(lines[4], "※  修正了窗口最大化后阴影残留的问题");
+    EXPECT_EQ(lines[13], "※  其他细节改进");
+    EXPECT_EQ(SkinVersionText(), "3.5");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], ServiceUrl() + "skin/download.html");
+}
+
+TEST_F(UpdateCheckService, SameOrUnreadableVersionShowsNothing) {
+    for (const char* version : {"3.4", "V3.5", "3.39", "abc"}) {
+        ASSERT_TRUE(ServiceControl(std::string("skin_version=") + ServiceEscape(version)));
+        ASSERT_TRUE(CheckFinishesWithin(20000));
+        EXPECT_TRUE(messages.empty()) << version;
+        EXPECT_TRUE(opened.empty()) << version;
+    }
+}
+
+TEST_F(UpdateCheckService, FullWidthDigitsAndFewItems) {
+    ASSERT_TRUE(ServiceControl("skin_version=" + ServiceEscape(GbkToUtf8("３．６")) +
+                               "&skin_items=" + ServiceEscape(GbkToUtf8("甲|乙"))));
+    ASSERT_TRUE(CheckFinishesWithin(20000));
+    ASSERT_EQ(messages.size(), 1u);
+    std::vector<Text> lines = Lines(messages[0].text);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[3], "皮肤版本：３．６");
+    EXPECT_EQ(lines[4], "※  甲");
+    EXPECT_EQ(lines[5], "※  乙");
+    for (std::size_t i = 6; i < 14; ++i)
+        EXPECT_EQ(lines[i], "※  ") << i;
+}
+
+TEST_F(UpdateCheckService, AddressesThatAreNotWebAddressesAreNotOpened) {
+    for (const char* address : {"file:///C:/Windows/system32/calc.exe",
+                                "C:\\Windows\\system32\\calc.exe", "calc.exe", "http://"}) {
+        messages.clear();
+        ASSERT_TRUE(
+            ServiceControl(std::string("skin_version=9&skin_url=") + ServiceEscape(address)));
+        ASSERT_TRUE(CheckFinishesWithin(20000));
+        EXPECT_EQ(messages.size(), 1u) << address;
+        EXPECT_TRUE(opened.empty()) << address;
+    }
+}
+
+TEST_F(UpdateCheckService, ErrorPageCountsAsNoPage) {
+    ASSERT_TRUE(ServiceControl("skin_version=3.5"));
+    ASSERT_TRUE(ServiceControl("path=/skin/update.html&status=404"));
+    ASSERT_TRUE(CheckFinishesWithin(20000));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(UpdateCheckService, StalledPageDoesNotHoldTheStart) {
+    ASSERT_TRUE(ServiceControl("skin_version=3.5"));
+    ASSERT_TRUE(ServiceControl("path=/skin/update.html&delay_ms=30000"));
+    EXPECT_TRUE(CheckFinishesWithin(kSkinUpdateFetchLimitMs + 3000));
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(ServiceControl("path=/skin/update.html&drip_bytes=1&drip_ms=500"));
+    EXPECT_TRUE(CheckFinishesWithin(kSkinUpdateFetchLimitMs + 3000));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(UpdateCheckService, NoServerIsSilent) {
+    // A port nobody listens on: take a free one and close it again.
+    SOCKET probe = INVALID_SOCKET;
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(probe);
+    SetUpdateUrl("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+                 "/skin/update.html");
+    EXPECT_TRUE(CheckFinishesWithin(kSkinUpdateFetchLimitMs + 3000));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(opened.empty());
+}
+
+}  // namespace
