@@ -278,7 +278,7 @@ Bytes InetRequest(const Text& url,
         flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     const std::u16string verb = Wide(HttpMethodName(method));
-    const std::u16string path = Wide(UrlPath(url));
+    const std::u16string path = Wide(EscapePathForWire(UrlPath(url)));
     request.Reset(HttpOpenRequestW(connection.get(), W(verb), W(path), L"HTTP/1.1", nullptr,
                                    nullptr, flags, 0));
     if (!request) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "http/encoding.h"
 #include "http/headers.h"
 
 namespace {
@@ -164,4 +165,24 @@ long long ParseContentLength(const Text& value) {
         n = n * 10 + (c - '0');
     }
     return n;
+}
+
+Text EscapePathForWire(const Text& path) {
+    bool plain = true;
+    for (unsigned char c : path)
+        plain = plain && c > 0x20 && c < 0x7F;
+    if (plain)
+        return path;
+    static const char kHex[] = "0123456789ABCDEF";
+    Text out;
+    for (unsigned char c : GbkToUtf8(path)) {
+        if (c > 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
 }

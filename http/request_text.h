@@ -56,5 +56,10 @@ Text CompleteInetHeaders(const Text& extra_headers,
 
 // --- Both ---
 
+// A request path as it goes on the wire: every byte outside printable ASCII, and the blank,
+// percent-encoded from the path's UTF-8 form ("/a/字 b" -> "/a/%E5%AD%97%20b"). Existing
+// escapes are kept. The transport then never converts the path with the system's code page.
+Text EscapePathForWire(const Text& path);
+
 // The decimal value of a Content-Length header value; -1 when it is missing or not a number.
 long long ParseContentLength(const Text& value);

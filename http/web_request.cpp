@@ -133,7 +133,9 @@ Text WebRequest(const Text& url,
     std::u16string proxyName;
     if (!o.proxy.empty()) {
         access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        proxyName = Wide(secure ? o.proxy : "http=" + o.proxy);
+        // Named as it is for both schemes: the one request of the session goes through it
+        // either way, and not every WinHTTP reads the "http=" form of a proxy list.
+        proxyName = Wide(o.proxy);
     }
     session.Reset(WinHttpOpen(nullptr, access, proxyName.empty() ? nullptr : W(proxyName),
                               WINHTTP_NO_PROXY_BYPASS, 0));

@@ -46,6 +46,22 @@ TEST(InetRequestWire, DefaultBlockAndAgent) {
         EXPECT_EQ(v, "Foo/1.0") << a.raw;
 }
 
+TEST(InetRequestWire, NamedProxyCarriesPlainRequests) {
+    const std::string proxy = ServiceHost() + ":" + std::to_string(ServicePort());
+    InetRequest("http://proxied.invalid/t/i/proxied", 1, "id=7", "", {.proxy = proxy});
+    bool seen = false;
+    for (const LoggedRequest& r : ParseServiceLog(ServiceLog()))
+        seen |= (r.request_line == "POST http://proxied.invalid/t/i/proxied HTTP/1.1" ||
+                 r.request_line == "POST http://proxied.invalid:80/t/i/proxied HTTP/1.1") &&
+                r.body == "id=7";
+    EXPECT_TRUE(seen);
+}
+
+TEST(InetRequestWire, NonAsciiPathIsTheSameOnAnyLocale) {
+    InetRequest(Url("/t/i/字体 x"), 0, "", "");
+    EXPECT_FALSE(LastRequestTo("/t/i/%E5%AD%97%E4%BD%93%20x").request_line.empty());
+}
+
 TEST(InetRequestWire, BodyForPostOnly) {
     Bytes bodyBytes;
     InetRequest(Url("/t/i/post"), 1, "id=5", "", {.body_bytes = &bodyBytes});

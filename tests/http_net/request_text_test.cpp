@@ -221,6 +221,13 @@ TEST(InetHeaders, CompletedBlock) {
     EXPECT_EQ(CompleteInetHeaders("", url, 0, &plain, false), "Cookie: a=1");
 }
 
+TEST(WirePath, NonAsciiAndBlanksAreEscaped) {
+    EXPECT_EQ(EscapePathForWire("/Download/443?x=1"), "/Download/443?x=1");
+    EXPECT_EQ(EscapePathForWire("/a/字体 b"), "/a/%E5%AD%97%E4%BD%93%20b");
+    EXPECT_EQ(EscapePathForWire("/a%20b/\t"), "/a%20b/%09");
+    EXPECT_EQ(EscapePathForWire(""), "");
+}
+
 TEST(ContentLength, Parse) {
     EXPECT_EQ(ParseContentLength("0"), 0);
     EXPECT_EQ(ParseContentLength(" 67108864 "), 67108864);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/pump.h"
+#include "core/text.h"
 #include "tests/http_net/net_test_util.h"
 
 namespace {
@@ -116,6 +117,24 @@ TEST(WebRequestWire, PathAndQuery) {
     const auto log = ParseServiceLog(ServiceLog());
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().request_line.substr(0, 6), "GET / ");
+}
+
+TEST(WebRequestWire, NonAsciiPathIsTheSameOnAnyLocale) {
+    WebRequest(Url("/t/w/字体"), 0, "", "");
+    EXPECT_FALSE(LastRequestTo("/t/w/%E5%AD%97%E4%BD%93").request_line.empty());
+}
+
+TEST(WebRequestWire, NamedProxyCarriesPlainRequests) {
+    // The service stands in for a proxy: the request reaches it in absolute form.
+    const std::string proxy = ServiceHost() + ":" + std::to_string(ServicePort());
+    Text status;
+    WebRequest("http://proxied.invalid/t/w/proxied", 0, "", "",
+               {.proxy = proxy, .timeout_seconds = 5, .status = &status});
+    bool seen = false;
+    for (const LoggedRequest& r : ParseServiceLog(ServiceLog()))
+        seen |= r.request_line == "GET http://proxied.invalid/t/w/proxied HTTP/1.1" ||
+                r.request_line == "GET http://proxied.invalid:80/t/w/proxied HTTP/1.1";
+    EXPECT_TRUE(seen) << status;
 }
 
 TEST(WebRequestResponse, CookiesLocationAndStatus) {
@@ -313,6 +332,47 @@ TEST(WebRequestPump, PostedMessageRunsDuringTheRequest) {
     WebRequest("bad url");
     SetMessagePump(nullptr);
     EXPECT_EQ(g_posted, 1);
+}
+
+int g_pumpCalls = 0;
+
+void CountCalls() {
+    ++g_pumpCalls;
+}
+
+TEST(WebRequestPump, RoundsOnTheWayOut) {
+    // One round per completed stage on the way out, one per response header line, two after
+    // the charset search; none for the early option failures.
+    ASSERT_TRUE(SetFault({{"path", "/t/w/rounds"}, {"status", "200"}, {"body", "r"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/roundsshort"},
+                          {"status", "200"},
+                          {"body", std::string(3000, 'a')},
+                          {"close_after", "10"}}));
+    Text headers;
+    SetMessagePump(CountCalls);
+    g_pumpCalls = 0;
+    WebRequest(Url("/t/w/rounds"), 0, "", "", {.response_headers = &headers});
+    const int complete = g_pumpCalls;
+    g_pumpCalls = 0;
+    WebRequest("bad url");
+    const int badUrl = g_pumpCalls;
+    g_pumpCalls = 0;
+    WebRequest("http://127.0.0.1:1/");
+    const int refused = g_pumpCalls;
+    g_pumpCalls = 0;
+    WebRequest(Url("/t/w/roundsshort"));
+    const int shortBody = g_pumpCalls;
+    g_pumpCalls = 0;
+    WebRequest(Url("/t/w/rounds"), 0, "", "", {.server_user = "u", .server_password = "p"});
+    const int withCredentials = g_pumpCalls;
+    SetMessagePump(nullptr);
+
+    const int lines = static_cast<int>(SplitText(headers, "\r\n").size());
+    EXPECT_EQ(complete, lines + 12) << headers;
+    EXPECT_EQ(badUrl, 1);
+    EXPECT_EQ(refused, 7);
+    EXPECT_EQ(shortBody, 9);
+    EXPECT_EQ(withCredentials, complete);
 }
 
 }  // namespace
