@@ -41,9 +41,11 @@ bool IsMapped(const CodeUnits& c) {
     return c.wide.size() == 1 && c.wide[0] != 0xFFFD && c.wide[0] != u'?' && c.wide[0] != 0x30FB;
 }
 
+#ifdef _WIN32
 bool IsPrivateUse(char16_t unit) {
     return unit >= 0xE000 && unit <= 0xF8FF;
 }
+#endif
 
 // Codes that the Windows tables map to private-use characters (the user-defined areas of
 // GBK and its unassigned cells) and that iconv's CP936 does not convert at all. Found by
