@@ -214,6 +214,25 @@ TEST(WebRequestResponse, PageCharsets) {
     }
 }
 
+TEST(WebRequestResponse, HomePageInOtherCharsetsReadsTheSame) {
+    // The service's home page is GBK; re-encoded in another charset that holds every GBK
+    // character and declared so, its font list must come back as the same GBK text.
+    auto fontList = [](const Text& page) {
+        const size_t from = page.find("<select");
+        const size_t to = page.find("</select>");
+        return from == Text::npos || to == Text::npos ? Text() : page.substr(from, to - from);
+    };
+    const Text gbk = fontList(WebRequest(ServiceUrl()));
+    ASSERT_NE(gbk.find("请选择字体"), Text::npos);
+    for (const char* charset : {"utf-8", "gb18030"}) {
+        ASSERT_TRUE(SetFault({{"path", "/"}, {"times", "1"}, {"meta_charset", charset}}));
+        Bytes raw;
+        const Text page = WebRequest(ServiceUrl(), 0, "", "", {.response_bytes = &raw});
+        EXPECT_NE(Text(raw.begin(), raw.end()).find(Text("charset=\"") + charset), Text::npos);
+        EXPECT_TRUE(fontList(page) == gbk) << charset;
+    }
+}
+
 TEST(WebRequestFailure, UnusableUrls) {
     for (const char* url : {"", "not a url", "ftp://127.0.0.1/x", "http://"}) {
         Text status;
