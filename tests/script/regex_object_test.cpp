@@ -101,6 +101,14 @@ TEST(RegexObject, SecondSearchForgetsTheFirst) {
     EXPECT_EQ(re.Replace("x"), "");
 }
 
+TEST(RegexObject, RunawayBacktrackingFailsInsteadOfHanging) {
+    RegexObject re;
+    EXPECT_FALSE(re.Search("(a+)+b", Text(40, 'a') + "cb", true));
+    EXPECT_EQ(re.MatchCount(), 0);
+    EXPECT_TRUE(re.Search("(a+)+b", Text(40, 'a') + "b", true));
+    EXPECT_EQ(re.MatchCount(), 1);
+}
+
 TEST(RegexObject, CopiesKeepTheirResult) {
     RegexObject re;
     ASSERT_TRUE(re.Search("b+", "abbc"));
