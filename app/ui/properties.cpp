@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/ui/internal.h"
 #include "app/ui/picture.h"
@@ -188,6 +189,49 @@ int ListAddRow(HWND window, const char* name) {
             SendMessageW(c.hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     });
     return result;
+}
+
+void ListAppendRows(HWND window, const char* name, const std::vector<std::vector<Text>>& rows) {
+    if (rows.empty())
+        return;
+    std::vector<std::vector<std::wstring>> wide;
+    wide.reserve(rows.size());
+    for (const auto& cells : rows) {
+        std::vector<std::wstring> w;
+        w.reserve(cells.size());
+        for (const Text& cell : cells)
+            w.push_back(Wide(cell));
+        wide.push_back(std::move(w));
+    }
+    WithControl(window, name, [&](WindowState& state, ControlState& c) {
+        if (!IsKind(c, ControlKind::ListView))
+            return;
+        ProgramWrite write(state);
+        int columns = static_cast<int>(c.layout->columns.size());
+        // One repaint for the whole batch instead of one per row.
+        SendMessageW(c.hwnd, WM_SETREDRAW, FALSE, 0);
+        int next = static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0));
+        for (auto& cells : wide) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = next;
+            item.pszText = cells.empty() ? const_cast<wchar_t*>(L"") : cells[0].data();
+            int row = static_cast<int>(
+                SendMessageW(c.hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+            if (row < 0)
+                break;
+            for (int column = 1; column < columns && column < static_cast<int>(cells.size());
+                 ++column) {
+                LVITEMW sub = {};
+                sub.iSubItem = column;
+                sub.pszText = cells[column].data();
+                SendMessageW(c.hwnd, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
+            }
+            next = row + 1;
+        }
+        SendMessageW(c.hwnd, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(c.hwnd, nullptr, FALSE);
+    });
 }
 
 void ListDeleteRow(HWND window, const char* name, int row) {

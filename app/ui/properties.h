@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "core/types.h"
 
 namespace ui {
@@ -43,6 +45,9 @@ void SetSelection(HWND window, const char* name, int index);
 
 // List views. Rows and columns count from 0.
 int ListAddRow(HWND window, const char* name);  // appends an empty row; returns its index
+// Appends rows at the end, each given as its cells from column 0 on, in one call and with one
+// repaint (a list filled from a worker thread costs one cross-thread call per batch).
+void ListAppendRows(HWND window, const char* name, const std::vector<std::vector<Text>>& rows);
 void ListDeleteRow(HWND window, const char* name, int row);
 void ListClear(HWND window, const char* name);
 int ListRowCount(HWND window, const char* name);

@@ -127,25 +127,28 @@ TEST_F(DownloadTest, FailedTransfersLeaveNoFileAndKeepAnExistingOne) {
     EXPECT_EQ(folder.Files(), (std::vector<Text>{"keep.ttf"}));
 }
 
+MainWindowDriver* g_cancelDriver = nullptr;
+
+void CALLBACK CancelOnceTheTransferRuns(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!ui::IsVisible(kCancelButton))
+        return;
+    if (CountRequests(ParseServiceLog(ServiceLog()), "POST /Download/") == 0)
+        return;
+    KillTimer(nullptr, id);
+    g_cancelDriver->Click(kCancelButton);
+    // The cancel handler restores everything before it returns.
+    EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+    EXPECT_FALSE(ui::IsVisible(kCancelButton));
+    EXPECT_FALSE(ui::IsDisabled(kDownloadButton));
+}
+
 TEST_F(DownloadTest, CancelStopsTheTransferAtOnceAndLeavesNoFile) {
     ChooseRow(1);
     // About 100 s for the whole font at this pace.
     ASSERT_TRUE(ServiceControl("path=/Download/*&drip_bytes=512&drip_ms=100"));
     driver.saveAnswer = folder.Path("slow.ttf");
-    static MainWindowDriver* current;
-    current = &driver;
-    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-        if (!ui::IsVisible(kCancelButton))
-            return;
-        if (CountRequests(ParseServiceLog(ServiceLog()), "POST /Download/") == 0)
-            return;
-        KillTimer(nullptr, id);
-        current->Click(kCancelButton);
-        // The cancel handler restores everything before it returns.
-        EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
-        EXPECT_FALSE(ui::IsVisible(kCancelButton));
-        EXPECT_FALSE(ui::IsDisabled(kDownloadButton));
-    });
+    g_cancelDriver = &driver;
+    SetTimer(nullptr, 0, 50, CancelOnceTheTransferRuns);
     DWORD start = GetTickCount();
     driver.Click(kDownloadButton);  // returns when the worker has ended
     EXPECT_LT(GetTickCount() - start, 20000u) << "the worker did not end after the cancel";

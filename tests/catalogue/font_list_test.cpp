@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ui/properties.h"
+#include "app/ui/window.h"
 #include "catalogue/catalogue_state.h"
 #include "core/codepage.h"
 #include "tests/catalogue/catalogue_test_support.h"
@@ -79,15 +80,17 @@ TEST_F(FontListTest, PageWithoutFontOptionsOrNoAnswerStillEndsLoaded) {
     EXPECT_TRUE(driver.messages.empty());
 }
 
+void CALLBACK PressPreviewAndSearch(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND main = ui::MainWindow();
+    SendMessageW(ui::ControlHandle(main, kPreviewButton), BM_CLICK, 0, 0);
+    SendMessageW(ui::ControlHandle(main, kSearchButton), BM_CLICK, 0, 0);
+}
+
 // While the page is on its way, other features refuse: the caption says "not loaded".
 TEST_F(FontListTest, FeaturesPressedDuringTheLoadRefuse) {
     ASSERT_TRUE(ServiceControl("path=/&delay_ms=600&times=1"));
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        HWND main = ui::MainWindow();
-        SendMessageW(ui::ControlHandle(main, kPreviewButton), BM_CLICK, 0, 0);
-        SendMessageW(ui::ControlHandle(main, kSearchButton), BM_CLICK, 0, 0);
-    });
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, PressPreviewAndSearch);
     ASSERT_NE(timer, 0u);
     driver.LoadCatalogue();
     ASSERT_EQ(driver.messages.size(), 2u);
