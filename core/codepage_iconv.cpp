@@ -85,13 +85,16 @@ const char* IconvName(unsigned code_page) {
 }
 
 // Converts with iconv, replacing what cannot be converted by `replacement` (in the target
-// encoding) and skipping one input unit of `unit` bytes.
+// encoding) and skipping one input unit of `unit` bytes. With `double_byte` (the East Asian
+// code pages) an unconvertible lead byte takes its trail byte with it, as Windows does: the
+// pair is one character, and its second byte (often "\" or "@") must not reappear alone.
 std::string Convert(const char* from,
                     const char* to,
                     const char* in,
                     size_t in_len,
                     std::string_view replacement,
-                    size_t unit) {
+                    size_t unit,
+                    bool double_byte = false) {
     std::string out;
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -123,6 +126,12 @@ std::string Convert(const char* from,
             --dst_left;
         }
         size_t skip = src_left < unit ? src_left : unit;
+        if (double_byte && src_left >= 2) {
+            auto lead = static_cast<unsigned char>(src[0]);
+            auto trail = static_cast<unsigned char>(src[1]);
+            if (lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F)
+                skip = 2;
+        }
         src += skip;
         src_left -= skip;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -132,6 +141,11 @@ std::string Convert(const char* from,
     return out;
 }
 
+bool IsDoubleByte(unsigned code_page) {
+    return code_page == 936 || code_page == 950 || code_page == 932 || code_page == 949 ||
+           code_page == 54936;
+}
+
 }  // namespace
 
 std::u16string ToWide(std::string_view bytes, unsigned code_page) {
@@ -139,8 +153,8 @@ std::u16string ToWide(std::string_view bytes, unsigned code_page) {
     if (bytes.empty() || !name)
         return {};
     static const char kReplacement[] = {'\xFD', '\xFF'};  // U+FFFD as UTF-16LE
-    std::string raw =
-        Convert(name, "UTF-16LE", bytes.data(), bytes.size(), std::string_view(kReplacement, 2), 1);
+    std::string raw = Convert(name, "UTF-16LE", bytes.data(), bytes.size(),
+                              std::string_view(kReplacement, 2), 1, IsDoubleByte(code_page));
     std::u16string out(raw.size() / 2, u'\0');
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |

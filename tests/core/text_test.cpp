@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/codepage.h"
 #include "core/text.h"
 
 namespace {
@@ -164,3 +165,15 @@ TEST(DecimalText, PlainDigits) {
 }
 
 }  // namespace
+
+// A two-byte code of the user-defined area (A1 40, A1 5C) is one character on every converter:
+// its second byte (here "\") never comes out on its own as if it were ASCII.
+TEST(CodePage, UnconvertibleTwoByteCodeIsOneCharacter) {
+    std::u16string wide = codepage::ToWide(std::string("a\xA1\x40z"), codepage::kGbk);
+    ASSERT_EQ(wide.size(), 3u);
+    EXPECT_EQ(wide[0], u'a');
+    EXPECT_EQ(wide[2], u'z');
+    wide = codepage::ToWide(std::string("\xA1\x5C\\"), codepage::kGbk);
+    ASSERT_EQ(wide.size(), 2u);
+    EXPECT_EQ(wide[1], u'\\');
+}
