@@ -38,5 +38,8 @@ void SetPreviewImageUrl(const Text& url);
 // on the window thread so the ID field is right before the preview is built).
 void CheckFontDescription();
 
+// The number of description checks started in their own threads that have not ended yet.
+int RunningDescriptionChecks();
+
 // Information message box owned by the main window, task-modal.
 void ShowFeatureMessage(const Text& text, const Text& title);

@@ -18,6 +18,7 @@ namespace {
 // Every check takes the next number; an answer is applied only while its number is the
 // newest and its font is still the current row's.
 std::atomic<unsigned> g_checkNumber{0};
+std::atomic<int> g_runningChecks{0};
 
 struct PendingCheck {
     unsigned number;
@@ -53,9 +54,14 @@ void DetachedCheck() {
     PendingCheck check = g_handOver;
     SetEvent(g_handOverTaken);
     ApplyAnswer(check, AskAllowsDownload(check.id));
+    --g_runningChecks;
 }
 
 }  // namespace
+
+int RunningDescriptionChecks() {
+    return g_runningChecks.load();
+}
 
 void CheckFontDescription() {
     PendingCheck check = TakeCurrentRow();
@@ -68,9 +74,12 @@ void StartDescriptionCheck() {
         ui::ListGetCell(kFontList, row, 2).empty())
         return;
     g_handOver = TakeCurrentRow();
+    ++g_runningChecks;
     HANDLE thread = ui::RunInThread(DetachedCheck);
-    if (!thread)
+    if (!thread) {
+        --g_runningChecks;
         return;
+    }
     WaitForSingleObject(g_handOverTaken, INFINITE);
     CloseHandle(thread);
 }

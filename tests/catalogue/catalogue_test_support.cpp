@@ -140,7 +140,8 @@ MainWindowDriver::~MainWindowDriver() {
         RemoveWindowSubclass(Control(kInitButton), CaptionRecorder, 1);
         DestroyWindow(window_);
     }
-    PumpUntil([] { return false; }, 50);
+    // Checks still on their way would write into the next test's window.
+    PumpUntil([] { return RunningDescriptionChecks() == 0; }, 10000);
     ui::SetMessageObserver(nullptr);
     ui::SetSaveDialogObserver(nullptr);
     ui::SetOpenAddressObserver(nullptr);
