@@ -18,7 +18,9 @@ PngControl* pngControl = nullptr;
 FrameShownObserver frameObserver = nullptr;
 
 Text TimerName(int number) {
-    return "时钟" + std::to_string(number);
+    Text name = "时钟";
+    name += std::to_string(number);
+    return name;
 }
 
 double QpcMicroseconds() {
@@ -88,6 +90,7 @@ void LogStartupEvent(const char* what, int number, double atMs, double tookUs) {
 }
 
 void StartAnimation(HWND animationWindow) {
+    LogStartupEvent("animation-window", 0, MillisecondsSinceProcessStart(), 0);
     if (pngControl)
         pngControl->Attach(animationWindow);
     ui::SetTimerInterval(animationWindow, TimerName(1).c_str(), kFirstFrameDelayMs);

@@ -32,6 +32,7 @@ PngControl* ProgramPngControl() {
 }
 
 void ProgramMain() {
+    LogStartupEvent("program-main", 0, MillisecondsSinceProcessStart(), 0);
     // 1. The process-wide objects: the skin library's loader (nothing mapped yet), then the
     //    animation's PngControl (not attached).
     SkinLibrary();
@@ -46,7 +47,9 @@ void ProgramMain() {
     SetUpdateMessageBoxHook(ShowUpdateMessage);
     SetShellOpenHook(OpenUpdateAddress);
     CheckSkinUpdate();
+    LogStartupEvent("update-check", 0, MillisecondsSinceProcessStart(), 0);
     LoadCarriedSkinLibrary();
+    LogStartupEvent("skin-library", 0, MillisecondsSinceProcessStart(), 0);
     // (No Windows Sockets start-up: WinHTTP and WinInet do not need it.)
     // 5. The animation, modal; its last frame opens the main window, whose creation applies
     //    the skin and the shadow.

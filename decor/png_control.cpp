@@ -165,6 +165,69 @@ void DrawCaret(HWND parent, std::uint32_t* pixels, int width, int height) {
         pixels[static_cast<std::size_t>(row) * width + x] = 0xFF000000u;
 }
 
+bool HasDrawnChildren(HWND window) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetPropW(child, kType))
+            return true;
+    }
+    return false;
+}
+
+bool IsBitmapOfSize(GpImage* image, SIZE size) {
+    Gdiplus::ImageType type = Gdiplus::ImageTypeUnknown;
+    if (!image || gp::GdipGetImageType(image, &type) != Gdiplus::Ok ||
+        type != Gdiplus::ImageTypeBitmap)
+        return false;
+    ImageSize picture = SizeOf(image);
+    return picture.width == size.cx && picture.height == size.cy;
+}
+
+// Copies the bitmap's top-left part into a top-down 32-bit picture of width x height with
+// premultiplied alpha, as a layered window wants it; the rest stays transparent.
+void CopyPremultiplied(GpBitmap* bitmap, std::uint32_t* pixels, int width, int height) {
+    ImageSize picture = SizeOf(bitmap);
+    int w = std::min(picture.width, width);
+    int h = std::min(picture.height, height);
+    if (w <= 0 || h <= 0)
+        return;
+    Gdiplus::PixelFormat format = 0;
+    gp::GdipGetImagePixelFormat(bitmap, &format);
+    bool premultiplied = format == PixelFormat32bppPARGB;
+    Gdiplus::Rect area(0, 0, w, h);
+    Gdiplus::BitmapData data = {};
+    if (gp::GdipBitmapLockBits(bitmap, &area, Gdiplus::ImageLockModeRead,
+                               premultiplied ? PixelFormat32bppPARGB : PixelFormat32bppARGB,
+                               &data) != Gdiplus::Ok)
+        return;
+    for (int row = 0; row < h; ++row) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(
+            static_cast<const std::uint8_t*>(data.Scan0) + row * data.Stride);
+        std::uint32_t* to = pixels + static_cast<std::size_t>(row) * width;
+        if (premultiplied) {
+            std::memcpy(to, from, static_cast<std::size_t>(w) * 4);
+            continue;
+        }
+        for (int x = 0; x < w; ++x) {
+            std::uint32_t p = from[x];
+            std::uint32_t a = p >> 24;
+            if (a == 255) {
+                to[x] = p;
+            } else if (a == 0) {
+                to[x] = 0;
+            } else {
+                // Each channel times a / 255, rounded.
+                auto scale = [a](std::uint32_t c) {
+                    std::uint32_t t = c * a + 128;
+                    return (t + (t >> 8)) >> 8;
+                };
+                to[x] = a << 24 | scale(p >> 16 & 0xFF) << 16 | scale(p >> 8 & 0xFF) << 8 |
+                        scale(p & 0xFF);
+            }
+        }
+    }
+    gp::GdipBitmapUnlockBits(bitmap, &data);
+}
+
 LRESULT CALLBACK AttachedWindowSubclass(HWND window,
                                         UINT message,
                                         WPARAM wParam,
@@ -308,6 +371,13 @@ void RedrawPngWindow(HWND window, GpBitmap** result, bool returnOnly) {
     SIZE size = WindowSize(window);
     if (size.cx <= 0 || size.cy <= 0)
         return;
+    GpImage* back = PropImage(window, kBackImage);
+    if (!returnOnly && !HasDrawnChildren(window) && IsBitmapOfSize(back, size)) {
+        // A background of the window's own size and nothing on it (the animation's frames):
+        // the picture is the background itself, shown as it is.
+        PresentBitmap(window, static_cast<GpBitmap*>(back), false);
+        return;
+    }
     GpBitmap* bitmap = nullptr;
     if (gp::GdipCreateBitmapFromScan0(size.cx, size.cy, 0, PixelFormat32bppARGB, nullptr,
                                       &bitmap) != Gdiplus::Ok)
@@ -317,7 +387,7 @@ void RedrawPngWindow(HWND window, GpBitmap** result, bool returnOnly) {
         gp::GdipDisposeImage(bitmap);
         return;
     }
-    if (GpImage* back = PropImage(window, kBackImage))
+    if (back)
         DrawStretched(graphics, back, 0, 0, size.cx, size.cy);
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (GetPropW(child, kType))
@@ -359,23 +429,7 @@ void PresentBitmap(HWND window, GpBitmap* bitmap, bool withCaret) {
     if (dib && bits) {
         HGDIOBJ old = SelectObject(memoryDc, dib);
         auto* pixels = static_cast<std::uint32_t*>(bits);
-        // The layered window wants premultiplied alpha: let GDI+ convert while reading.
-        ImageSize picture = SizeOf(bitmap);
-        int w = std::min<int>(picture.width, size.cx);
-        int h = std::min<int>(picture.height, size.cy);
-        if (w > 0 && h > 0) {
-            Gdiplus::Rect area(0, 0, w, h);
-            Gdiplus::BitmapData data = {};
-            if (gp::GdipBitmapLockBits(bitmap, &area, Gdiplus::ImageLockModeRead,
-                                       PixelFormat32bppPARGB, &data) == Gdiplus::Ok) {
-                for (int row = 0; row < h; ++row) {
-                    std::memcpy(pixels + static_cast<std::size_t>(row) * size.cx,
-                                static_cast<const std::uint8_t*>(data.Scan0) + row * data.Stride,
-                                static_cast<std::size_t>(w) * 4);
-                }
-                gp::GdipBitmapUnlockBits(bitmap, &data);
-            }
-        }
+        CopyPremultiplied(bitmap, pixels, size.cx, size.cy);
         if (withCaret)
             DrawCaret(window, pixels, size.cx, size.cy);
         GdiFlush();

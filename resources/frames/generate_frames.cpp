@@ -37,7 +37,7 @@ constexpr const char* kPlainFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.t
 // the middle.
 constexpr long kMinBytes = 44412;
 constexpr long kMaxBytes = 89580;
-constexpr long kTargetBytes = 70000;
+constexpr long kTargetBytes = 60000;
 constexpr float kColourStep = 3;
 
 using Plane = std::vector<float>;
@@ -594,7 +594,9 @@ std::vector<std::uint8_t> EncodePng(const std::vector<std::uint8_t>& rgba) {
     png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 9);
-    png_set_filter(png, 0, PNG_ALL_FILTERS);
+    // No row filters: each frame is decoded at the moment it is shown, and unfiltered rows
+    // decode about twice as fast (the quantised colours still compress well without them).
+    png_set_filter(png, 0, PNG_FILTER_NONE);
     png_write_info(png, info);
     for (int y = 0; y < kHeight; ++y)
         png_write_row(png, rgba.data() + static_cast<std::size_t>(y) * kWidth * 4);

@@ -184,6 +184,86 @@ TEST_F(PngWindows, BackgroundOfTheWindowsSizeIsShownPixelForPixel) {
     EXPECT_EQ(differing, 0);
 }
 
+// What the layered window shows on the screen (premultiplied 0xAARRGGBB), read back from the
+// screen at the window's place.
+std::vector<std::uint32_t> ScreenPixels(HWND window) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    auto* p = static_cast<std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels(p, p + static_cast<std::size_t>(w) * h);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST_F(PngWindows, ShownPictureIsPremultipliedWithAndWithoutChildren) {
+    PngControl control;
+    ASSERT_TRUE(control.Attach(parent_));
+    ShowWindow(parent_, SW_SHOWNOACTIVATE);
+    GpBitmap* back = Solid(300, 200, 0x80204060);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 100; ++x)
+            gp::GdipBitmapSetPixel(back, x, y, kRed);
+    ASSERT_TRUE(control.SetBackImage(back));
+    owned_.erase(std::find(owned_.begin(), owned_.end(), back));
+    std::vector<std::uint32_t> shown = ScreenPixels(parent_);
+    ASSERT_EQ(shown.size(), 300u * 200u);
+    EXPECT_EQ(shown[50 * 300 + 50], kRed);
+    EXPECT_EQ(shown[50 * 300 + 200], 0x80102030u);  // half-transparent, premultiplied
+
+    HWND picture = Child(L"STATIC", 150, 50, 20, 20, 2);
+    PutProp(picture, L"PngControl_BackImage", Solid(20, 20, kGreen));
+    control.InstallChildProcedures();
+    shown = ScreenPixels(parent_);
+    EXPECT_EQ(shown[60 * 300 + 160], kGreen);
+    EXPECT_EQ(shown[50 * 300 + 200], 0x80102030u);
+    EXPECT_EQ(shown[50 * 300 + 50], kRed);
+}
+
+TEST_F(PngWindows, CaretBlinksInTheFocusedEditBox) {
+    PngControl control;
+    ASSERT_TRUE(control.Attach(parent_));
+    ShowWindow(parent_, SW_SHOW);
+    SetForegroundWindow(parent_);
+    ASSERT_TRUE(control.SetBackImage(Solid(300, 200, kYellow)));
+    owned_.pop_back();
+    HWND edit = Child(L"EDIT", 40, 60, 120, 30, 4);
+    PutProp(edit, L"PngControl_BackColor", -1);
+    PutProp(edit, L"PngControl_OrderColor", -1);
+    control.InstallChildProcedures();
+    SetFocus(edit);
+    ASSERT_EQ(GetFocus(), edit);
+    POINT caret = {};
+    GetCaretPos(&caret);
+    int x = 40 + caret.x + 5, y = 60 + (30 - 12) / 2;
+    EXPECT_EQ(ScreenPixels(parent_)[(y + 6) * 300 + x], kYellow);  // hidden after the focus
+    CaretBlinkTimerProc(parent_, WM_TIMER, kCaretBlinkTimerId, 0);
+    std::vector<std::uint32_t> shown = ScreenPixels(parent_);
+    EXPECT_EQ(shown[(y + 6) * 300 + x], 0xFF000000u);
+    EXPECT_EQ(shown[(y + 6) * 300 + x + 2], kYellow);
+    CaretBlinkTimerProc(parent_, WM_TIMER, kCaretBlinkTimerId, 0);
+    EXPECT_EQ(ScreenPixels(parent_)[(y + 6) * 300 + x], kYellow);
+    // Another timer id, or another window, does nothing.
+    CaretBlinkTimerProc(parent_, WM_TIMER, 65, 0);
+    EXPECT_EQ(ScreenPixels(parent_)[(y + 6) * 300 + x], kYellow);
+}
+
 TEST_F(PngWindows, SetBackImageRefusesNullAndUnattached) {
     PngControl control;
     GpBitmap* image = Solid(5, 5, kRed);
