@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -67,12 +68,8 @@ TEST(ReadSkinUpdatePage, CutsEveryValueBetweenItsMarkers) {
 }
 
 TEST(BuildSkinUpdateMessage, HasTheHeaderAndTenItemLines) {
-    SkinUpdateInfo info;
-    info.updateTime = "T";
-    info.updateSize = "S";
-    info.versionText = "3.5";
-    info.items[0] = "a";
-    info.items[1] = "b";
+    SkinUpdateInfo info =
+        ReadSkinUpdatePage("更新时间：T<更新大小：S<皮肤模块版本：3.5<1、a<2、b<");
     EXPECT_EQ(BuildSkinUpdateMessage(info),
               "〔青岚皮肤模块〕\r\n更新时间：T\r\n更新大小：S\r\n皮肤版本：3.5\r\n※  a\r\n※  b"
               "\r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  \r\n※  ");
@@ -140,6 +137,15 @@ class UpdateCheckService : public testing::Test {
     }
 };
 
+// Concatenates the pieces (a helper instead of chains of operator+, which this compiler
+// version warns about wrongly).
+std::string Join(std::initializer_list<std::string> pieces) {
+    std::string out;
+    for (const std::string& p : pieces)
+        out += p;
+    return out;
+}
+
 std::vector<Text> Lines(const Text& text) {
     return SplitText(text, "\r\n");
 }
@@ -167,7 +173,7 @@ TEST_F(UpdateCheckService, NewerVersionShowsTheMessageThenOpensTheAddress) {
 
 TEST_F(UpdateCheckService, SameOrUnreadableVersionShowsNothing) {
     for (const char* version : {"3.4", "V3.5", "3.39", "abc"}) {
-        ASSERT_TRUE(ServiceControl(std::string("skin_version=") + ServiceEscape(version)));
+        ASSERT_TRUE(ServiceControl(Join({"skin_version=", ServiceEscape(version)})));
         ASSERT_TRUE(CheckFinishesWithin(20000));
         EXPECT_TRUE(messages.empty()) << version;
         EXPECT_TRUE(opened.empty()) << version;
@@ -175,8 +181,8 @@ TEST_F(UpdateCheckService, SameOrUnreadableVersionShowsNothing) {
 }
 
 TEST_F(UpdateCheckService, FullWidthDigitsAndFewItems) {
-    ASSERT_TRUE(ServiceControl("skin_version=" + ServiceEscape(GbkToUtf8("３．６")) +
-                               "&skin_items=" + ServiceEscape(GbkToUtf8("甲|乙"))));
+    ASSERT_TRUE(ServiceControl(Join({"skin_version=", ServiceEscape(GbkToUtf8("３．６")),
+                                     "&skin_items=", ServiceEscape(GbkToUtf8("甲|乙"))})));
     ASSERT_TRUE(CheckFinishesWithin(20000));
     ASSERT_EQ(messages.size(), 1u);
     std::vector<Text> lines = Lines(messages[0].text);
@@ -192,8 +198,7 @@ TEST_F(UpdateCheckService, AddressesThatAreNotWebAddressesAreNotOpened) {
     for (const char* address : {"file:///C:/Windows/system32/calc.exe",
                                 "C:\\Windows\\system32\\calc.exe", "calc.exe", "http://"}) {
         messages.clear();
-        ASSERT_TRUE(
-            ServiceControl(std::string("skin_version=9&skin_url=") + ServiceEscape(address)));
+        ASSERT_TRUE(ServiceControl(Join({"skin_version=9&skin_url=", ServiceEscape(address)})));
         ASSERT_TRUE(CheckFinishesWithin(20000));
         EXPECT_EQ(messages.size(), 1u) << address;
         EXPECT_TRUE(opened.empty()) << address;
@@ -230,8 +235,8 @@ TEST_F(UpdateCheckService, NoServerIsSilent) {
     int length = sizeof(address);
     getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     closesocket(probe);
-    SetUpdateUrl("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
-                 "/skin/update.html");
+    SetUpdateUrl(
+        Join({"http://127.0.0.1:", std::to_string(ntohs(address.sin_port)), "/skin/update.html"}));
     EXPECT_TRUE(CheckFinishesWithin(kSkinUpdateFetchLimitMs + 3000));
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(opened.empty());
