@@ -24,12 +24,11 @@ void OpenToolDownloadPage() {
     ui::OpenAddress(kToolDownloadPage);
 }
 
-// The list's own arrow-key handling would move the current row a second time after
-// ListKeyDown has moved it; the key is consumed whenever the handler moved the row.
+// The arrow keys belong to ListKeyDown alone: it moves one row per press, and where it does
+// nothing (ends of the list, the placeholder row, no catalogue) the list must not move either.
 bool OnListKeyDown(int key) {
-    int before = ui::ListCurrentRow("超级列表框1");
     ListKeyDown(key);
-    return (key == VK_UP || key == VK_DOWN) && ui::ListCurrentRow("超级列表框1") != before;
+    return key == VK_UP || key == VK_DOWN;
 }
 
 // The main window gets its shadow and skin as soon as it exists.
