@@ -6,10 +6,7 @@
 
 namespace {
 
-std::wstring Wide(const Text& text) {
-    std::u16string w = codepage::ToWide(text, codepage::kGbk);
-    return std::wstring(w.begin(), w.end());
-}
+using codepage::Wide;
 
 }  // namespace
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+using codepage::Wide;
+
 // Each phase of the request (resolve, connect, send, receive) gives up after this long; the
 // whole fetch is bounded by kSkinUpdateFetchLimitMs anyway.
 constexpr int kPhaseTimeoutSeconds = 2;
@@ -24,11 +26,6 @@ constexpr int kPhaseTimeoutSeconds = 2;
 Text skinVersionText;
 UpdateMessageBoxFunction messageBoxHook = nullptr;
 ShellOpenFunction shellOpenHook = nullptr;
-
-std::wstring Wide(const Text& text) {
-    std::u16string wide = codepage::ToWide(text, codepage::kGbk);
-    return std::wstring(wide.begin(), wide.end());
-}
 
 int ShowUpdateMessage(const Text& text, const Text& title, unsigned flags) {
     if (messageBoxHook)

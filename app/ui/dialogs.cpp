@@ -14,19 +14,13 @@
 namespace ui {
 namespace {
 
+using codepage::Narrow;
+using codepage::Wide;
+
 std::mutex g_observerLock;
 MessageObserver g_messageObserver;
 SaveDialogObserver g_saveDialogObserver;
 OpenAddressObserver g_openAddressObserver;
-
-std::wstring Wide(const Text& text) {
-    std::u16string w = codepage::ToWide(text);
-    return std::wstring(w.begin(), w.end());
-}
-
-Text Narrow(const wchar_t* text) {
-    return codepage::FromWide(reinterpret_cast<const char16_t*>(text));
-}
 
 template <typename Observer>
 Observer Copy(const Observer& observer) {

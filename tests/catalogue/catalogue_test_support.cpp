@@ -14,14 +14,8 @@
 
 namespace {
 
-std::wstring Wide(const Text& text) {
-    std::u16string w = codepage::ToWide(text, codepage::kGbk);
-    return std::wstring(w.begin(), w.end());
-}
-
-Text Narrow(const std::wstring& text) {
-    return codepage::FromWide(std::u16string(text.begin(), text.end()), codepage::kGbk);
-}
+using codepage::Narrow;
+using codepage::Wide;
 
 MainWindowDriver* g_driver = nullptr;
 
