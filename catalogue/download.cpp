@@ -32,15 +32,21 @@ Text SuccessMessage(const Text& path) {
     return "恭喜！\r\n你下载的" + path + "已下载完成";
 }
 
+// The shared save dialog, starting on the desktop with the current font's name made safe
+// as a file name. Empty when the user cancelled.
+Text AskSavePath(const char* title, const char* filter, const char* extension) {
+    ui::SaveDialogRequest dialog;
+    dialog.title = title;
+    dialog.fileName = SafeFileName(ui::GetText(kFontNameField));
+    dialog.filter = filter;
+    dialog.initialFolder = ui::DesktopFolder();
+    dialog.defaultExtension = extension;
+    return ui::ShowSaveDialog(kSaveDialog, dialog);
+}
+
 void DownloadFontFile() {
     ui::SetDisabled(kDownloadButton, true);
-    ui::SaveDialogRequest dialog;
-    dialog.title = "字体下载【览字坊】";
-    dialog.fileName = SafeFileName(ui::GetText(kFontNameField));
-    dialog.filter = "字体文件|*.ttf";
-    dialog.initialFolder = ui::DesktopFolder();
-    dialog.defaultExtension = "ttf";
-    Text path = ui::ShowSaveDialog(kSaveDialog, dialog);
+    Text path = AskSavePath("字体下载【览字坊】", "字体文件|*.ttf", "ttf");
     if (path.empty()) {
         ui::SetWindowTitle(kProgramTitle);
         ui::SetDisabled(kDownloadButton, false);
@@ -96,13 +102,7 @@ void SavePreviewPicture() {
         return;
     }
     ui::SetDisabled(kSavePictureButton, true);
-    ui::SaveDialogRequest dialog;
-    dialog.title = "保存图片【览字坊】";
-    dialog.fileName = SafeFileName(ui::GetText(kFontNameField));
-    dialog.filter = "PNG文件|*.PNG|所有文件|*.*";
-    dialog.initialFolder = ui::DesktopFolder();
-    dialog.defaultExtension = "PNG";
-    Text path = ui::ShowSaveDialog(kSaveDialog, dialog);
+    Text path = AskSavePath("保存图片【览字坊】", "PNG文件|*.PNG|所有文件|*.*", "PNG");
     if (path.empty()) {
         ui::SetWindowTitle(kProgramTitle);
     } else {
