@@ -11,7 +11,12 @@ port=18765
 log=build/service.log
 build/native/server/lanzifang-catalogue-server --port "$port" --log "$log" >build/service.out 2>&1 &
 service_pid=$!
-cleanup() { kill "$service_pid" 2>/dev/null || true; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+cleanup() {
+  kill "$service_pid" 2>/dev/null || true
+  # Wine's helper processes go before the display they are connected to.
+  WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
 trap cleanup EXIT
 for _ in $(seq 100); do grep -q '^listening on' build/service.out 2>/dev/null && break; sleep 0.1; done
 grep -q '^listening on' build/service.out || { echo "the catalogue service did not start:"; cat build/service.out; exit 1; }
