@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "app/ui/internal.h"
 #include "app/ui/paint.h"
@@ -20,6 +21,16 @@ constexpr wchar_t kGroupBoxClass[] = L"LzfGroupBox";
 constexpr wchar_t kFrameClass[] = L"LzfFrame";
 constexpr wchar_t kPictureBoxClass[] = L"LzfPictureBox";
 
+// The controls this thread made, by handle, beside their window property: every message to a
+// control and every notification its container gets looks its state up, and under Wine a
+// property read is a round trip to the window server. Other threads read the property.
+thread_local std::unordered_map<HWND, ControlState*> t_controls;
+
+void ForgetControl(HWND hwnd) {
+    RemovePropW(hwnd, kControlProperty);
+    t_controls.erase(hwnd);
+}
+
 std::wstring Wide(const char* text) {
     if (!text)
         return {};
@@ -32,6 +43,10 @@ LRESULT CALLBACK OwnClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     ControlState* c = ControlOf(hwnd);
     if (!c)
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        ForgetControl(hwnd);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     LRESULT result = 0;
     if (HandleChildMessage(hwnd, message, wParam, lParam, result))
         return result;
@@ -114,7 +129,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             break;
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-            RemovePropW(hwnd, kControlProperty);
+            ForgetControl(hwnd);
             c->previousProc = nullptr;
             c->hwnd = nullptr;
             break;
@@ -169,6 +184,9 @@ void FitComboHeight(HWND combo, int wanted) {
 ControlState* ControlOf(HWND control) {
     if (!control)
         return nullptr;
+    auto known = t_controls.find(control);
+    if (known != t_controls.end())
+        return known->second;
     return static_cast<ControlState*>(GetPropW(control, kControlProperty));
 }
 
@@ -305,6 +323,7 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
         return;
     }
     SetPropW(c.hwnd, kControlProperty, &c);
+    t_controls[c.hwnd] = &c;
     bool ownClass = layout.kind == ControlKind::GroupBox || layout.kind == ControlKind::Frame ||
                     layout.kind == ControlKind::PictureBox;
     if (!ownClass)

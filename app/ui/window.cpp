@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <unordered_map>
 
 #include "app/ui/internal.h"
 #include "app/ui/threads.h"
@@ -17,6 +18,12 @@ namespace {
 
 constexpr wchar_t kSharedClass[] = L"LzfWindow";
 constexpr wchar_t kStateProperty[] = L"Lzf.Window";
+
+// The state of every window this thread made, by handle. The window property says the same,
+// but under Wine each property read is a round trip to the window server, and the state is
+// looked up for every message the window gets (a list notifying its parent of each inserted
+// row among them); this table answers within the process. Other threads read the property.
+thread_local std::unordered_map<HWND, WindowState*> t_states;
 
 std::atomic<HWND> g_mainWindow{nullptr};
 int g_liveWindows = 0;
@@ -108,9 +115,10 @@ LRESULT CALLBACK TopWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         auto* state = static_cast<WindowState*>(create->lpCreateParams);
         state->hwnd = hwnd;
         SetPropW(hwnd, kStateProperty, state);
+        t_states[hwnd] = state;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    auto* state = static_cast<WindowState*>(GetPropW(hwnd, kStateProperty));
+    WindowState* state = StateOf(hwnd);
     if (!state)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == InvokeMessage()) {
@@ -119,6 +127,7 @@ LRESULT CALLBACK TopWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
     if (message == WM_NCDESTROY) {
         RemovePropW(hwnd, kStateProperty);
+        t_states.erase(hwnd);
         for (HFONT font : state->fonts) {
             if (font && font != GetStockObject(DEFAULT_GUI_FONT))
                 DeleteObject(font);
@@ -169,6 +178,9 @@ void CreateChildren(WindowState& state, const char* parentName, HWND parentWindo
 WindowState* StateOf(HWND window) {
     if (!window)
         return nullptr;
+    auto known = t_states.find(window);
+    if (known != t_states.end())
+        return known->second;
     return static_cast<WindowState*>(GetPropW(window, kStateProperty));
 }
 
