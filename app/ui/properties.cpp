@@ -191,8 +191,11 @@ int ListAddRow(HWND window, const char* name) {
     return result;
 }
 
-void ListAppendRows(HWND window, const char* name, const std::vector<std::vector<Text>>& rows) {
-    if (rows.empty())
+void ListAppendRows(HWND window,
+                    const char* name,
+                    const std::vector<std::vector<Text>>& rows,
+                    bool repaint) {
+    if (rows.empty() && !repaint)
         return;
     std::vector<std::vector<std::wstring>> wide;
     wide.reserve(rows.size());
@@ -208,7 +211,8 @@ void ListAppendRows(HWND window, const char* name, const std::vector<std::vector
             return;
         ProgramWrite write(state);
         int columns = static_cast<int>(c.layout->columns.size());
-        // One repaint for the whole batch instead of one per row.
+        // One repaint for the whole batch (or run of batches) instead of one per row: a list
+        // that redraws inserts each row with a scroll-bar update of its own.
         SendMessageW(c.hwnd, WM_SETREDRAW, FALSE, 0);
         int next = static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0));
         for (auto& cells : wide) {
@@ -229,8 +233,13 @@ void ListAppendRows(HWND window, const char* name, const std::vector<std::vector
             }
             next = row + 1;
         }
+        if (!repaint)
+            return;
         SendMessageW(c.hwnd, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(c.hwnd, nullptr, FALSE);
+        // Painted now: the next batch of a run would otherwise switch drawing off again
+        // before the list got to paint.
+        UpdateWindow(c.hwnd);
     });
 }
 

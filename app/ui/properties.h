@@ -45,9 +45,15 @@ void SetSelection(HWND window, const char* name, int index);
 
 // List views. Rows and columns count from 0.
 int ListAddRow(HWND window, const char* name);  // appends an empty row; returns its index
-// Appends rows at the end, each given as its cells from column 0 on, in one call and with one
-// repaint (a list filled from a worker thread costs one cross-thread call per batch).
-void ListAppendRows(HWND window, const char* name, const std::vector<std::vector<Text>>& rows);
+// Appends rows at the end, each given as its cells from column 0 on, in one call (a list
+// filled from a worker thread costs one cross-thread call per batch). With `repaint` the list
+// is redrawn at once after the batch; without, it does not redraw and keeps showing what it
+// showed until a later call with `repaint` (a run of batches then costs one redraw, not one
+// each). The last batch of a run must repaint.
+void ListAppendRows(HWND window,
+                    const char* name,
+                    const std::vector<std::vector<Text>>& rows,
+                    bool repaint = true);
 void ListDeleteRow(HWND window, const char* name, int row);
 void ListClear(HWND window, const char* name);
 int ListRowCount(HWND window, const char* name);
