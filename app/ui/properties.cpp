@@ -59,6 +59,21 @@ class ProgramWrite {
     WindowState& state_;
 };
 
+// The list's first selected row, -1 when none. A list that allows one selection is asked for
+// its focused row first, which it knows at once and which is the selected row whenever the
+// program or the user chose one; only otherwise does the list walk its rows from the top
+// (at each step through thousands of fonts, several times).
+int SelectedRow(HWND list) {
+    if (GetWindowLongW(list, GWL_STYLE) & LVS_SINGLESEL) {
+        int focused = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                    LVNI_FOCUSED | LVNI_SELECTED));
+        if (focused >= 0)
+            return focused;
+    }
+    return static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
 }  // namespace
 
 void SetWindowTitle(HWND window, const Text& title) {
@@ -313,8 +328,7 @@ int ListCurrentRow(HWND window, const char* name) {
     int result = -1;
     WithControl(window, name, [&](WindowState&, ControlState& c) {
         if (IsKind(c, ControlKind::ListView))
-            result = static_cast<int>(
-                SendMessageW(c.hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+            result = SelectedRow(c.hwnd);
     });
     return result;
 }
@@ -324,12 +338,28 @@ void ListSetCurrentRow(HWND window, const char* name, int row) {
         if (!IsKind(c, ControlKind::ListView))
             return;
         ProgramWrite write(state);
+        const bool exists = row >= 0 && row < SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0);
         LVITEMW item = {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         item.state = 0;
-        SendMessageW(c.hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(&item));
-        if (row < 0 || row >= SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))
+        // Only the rows that are selected or focused are cleared: clearing every row at once
+        // costs the list a notification per row, felt at each step through thousands of fonts.
+        auto clear = [&](int other) {
+            if (other >= 0 && (!exists || other != row))
+                SendMessageW(c.hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(other),
+                             reinterpret_cast<LPARAM>(&item));
+        };
+        if (GetWindowLongW(c.hwnd, GWL_STYLE) & LVS_SINGLESEL) {
+            clear(SelectedRow(c.hwnd));
+        } else {
+            int other = -1;
+            while ((other = static_cast<int>(SendMessageW(
+                        c.hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(other), LVNI_SELECTED))) >= 0)
+                clear(other);
+        }
+        clear(static_cast<int>(
+            SendMessageW(c.hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+        if (!exists)
             return;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(c.hwnd, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
