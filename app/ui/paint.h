@@ -11,6 +11,10 @@ namespace ui::detail {
 // A 32-bit DIB section of the picture laid over `background` (its alpha applied). nullptr when
 // the picture is empty or no bitmap could be made. The caller deletes it.
 HBITMAP MakeBitmap(const Picture& picture, Colour background);
+// The same, shrunk to `width` x `height` (each pixel the average of the area it covers), for
+// drawing a large picture into a smaller box without stretching it at every paint. nullptr
+// when either side would grow or no bitmap could be made.
+HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height);
 
 struct ControlState;
 

@@ -79,15 +79,33 @@ void PaintPictureBox(ControlState& c, HDC dc) {
     DeleteObject(brush);
     if (c.picture.Empty())
         return;
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    // A picture larger than its box is shrunk once into a bitmap of the box's size, which
+    // every paint then copies as it is: stretching it at each paint costs milliseconds under
+    // Wine, for each new preview picture.
+    const bool shrunk = c.layout->pictureMode == PictureMode::Scaled && w > 0 && h > 0 &&
+                        w <= c.picture.width && h <= c.picture.height;
+    if (c.bitmap) {
+        BITMAP held = {};
+        GetObjectW(c.bitmap, sizeof held, &held);
+        const bool fits =
+            shrunk ? held.bmWidth == w && held.bmHeight == h
+                   : held.bmWidth == c.picture.width && held.bmHeight == c.picture.height;
+        if (!fits) {
+            DeleteObject(c.bitmap);
+            c.bitmap = nullptr;
+        }
+    }
     if (!c.bitmap)
-        c.bitmap = MakeBitmap(c.picture, back);
+        c.bitmap = shrunk ? MakeShrunkBitmap(c.picture, back, w, h) : MakeBitmap(c.picture, back);
     if (!c.bitmap)
         return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(memory, c.bitmap);
-    int w = r.right - r.left;
-    int h = r.bottom - r.top;
-    if (c.layout->pictureMode == PictureMode::Scaled) {
+    if (shrunk) {
+        BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+    } else if (c.layout->pictureMode == PictureMode::Scaled) {
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
         StretchBlt(dc, 0, 0, w, h, memory, 0, 0, c.picture.width, c.picture.height, SRCCOPY);

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/ui/paint.h"
@@ -45,24 +46,32 @@ Picture DecodePng(const std::uint8_t* data, std::size_t size) {
 
 namespace detail {
 
-HBITMAP MakeBitmap(const Picture& picture, Colour background) {
-    if (picture.Empty())
-        return nullptr;
+namespace {
+
+// A top-down 32-bit DIB section of `width` x `height`; *bits receives its pixels.
+HBITMAP NewBitmap(int width, int height, std::uint32_t** bits) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;  // top-down
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits)
-        return nullptr;
+    void* memory = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+    if (bitmap && !memory) {
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+    *bits = static_cast<std::uint32_t*>(memory);
+    return bitmap;
+}
+
+// The picture's pixels laid over the background (alpha applied): 0x00RRGGBB each.
+void Compose(const Picture& picture, Colour background, std::uint32_t* out) {
     const std::uint32_t backR = background & 0xFF;
     const std::uint32_t backG = background >> 8 & 0xFF;
     const std::uint32_t backB = background >> 16 & 0xFF;
-    auto* out = static_cast<std::uint32_t*>(bits);
     for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
         std::uint32_t p = picture.pixels[i];
         std::uint32_t a = p >> 24;
@@ -77,6 +86,108 @@ HBITMAP MakeBitmap(const Picture& picture, Colour background) {
         std::uint32_t g = mix(p >> 8 & 0xFF, backG);
         std::uint32_t b = mix(p & 0xFF, backB);
         out[i] = r << 16 | g << 8 | b;
+    }
+}
+
+// How the source pixels of one line fall onto `to` target pixels: target pixel t averages
+// `count[t]` source pixels from `first[t]` on, weighted by how much of each it covers, with the
+// weights from `offset[t]` in `weight` in 16 fraction bits (a target pixel's add up to 65536).
+struct Coverage {
+    std::vector<int> first, count, offset;
+    std::vector<std::uint32_t> weight;
+};
+
+Coverage CoverageOf(int from, int to) {
+    Coverage c;
+    c.first.resize(to);
+    c.count.resize(to);
+    c.offset.resize(to);
+    for (int t = 0; t < to; ++t) {
+        // In units where a target pixel is `from` long and a source pixel `to`.
+        const long long begin = static_cast<long long>(t) * from;
+        const long long end = begin + from;
+        int s = static_cast<int>(begin / to);
+        c.first[t] = s;
+        c.offset[t] = static_cast<int>(c.weight.size());
+        long long covered = 0;
+        std::uint32_t given = 0;
+        for (; s < from && static_cast<long long>(s) * to < end; ++s) {
+            const long long lo = std::max(begin, static_cast<long long>(s) * to);
+            const long long hi = std::min(end, static_cast<long long>(s + 1) * to);
+            covered += hi - lo;
+            // Rounded running totals, so that the weights add up to exactly 65536.
+            const auto total = static_cast<std::uint32_t>((covered * 65536 + from / 2) / from);
+            c.weight.push_back(total - given);
+            given = total;
+        }
+        c.count[t] = static_cast<int>(c.weight.size()) - c.offset[t];
+    }
+    return c;
+}
+
+}  // namespace
+
+HBITMAP MakeBitmap(const Picture& picture, Colour background) {
+    if (picture.Empty())
+        return nullptr;
+    std::uint32_t* bits = nullptr;
+    HBITMAP bitmap = NewBitmap(picture.width, picture.height, &bits);
+    if (!bitmap)
+        return nullptr;
+    Compose(picture, background, bits);
+    GdiFlush();
+    return bitmap;
+}
+
+HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height) {
+    if (picture.Empty() || width < 1 || height < 1 || width > picture.width ||
+        height > picture.height)
+        return nullptr;
+    const int sw = picture.width, sh = picture.height;
+    std::vector<std::uint32_t> composed(static_cast<std::size_t>(sw) * sh);
+    Compose(picture, background, composed.data());
+
+    // Each target pixel is the average of the source area it covers, line by line and then
+    // column by column, in integers only: the lines keep 8 fraction bits in between, and the
+    // column sums reach at most 65280 x 65536 + 2^23, within 32 bits.
+    const Coverage across = CoverageOf(sw, width);
+    const Coverage down = CoverageOf(sh, height);
+    std::vector<std::uint16_t> lines(static_cast<std::size_t>(width) * sh * 3);
+    for (int y = 0; y < sh; ++y) {
+        const std::uint32_t* row = composed.data() + static_cast<std::size_t>(y) * sw;
+        std::uint16_t* out = lines.data() + static_cast<std::size_t>(y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t* p = row + across.first[x];
+            const std::uint32_t* w = across.weight.data() + across.offset[x];
+            std::uint32_t b = 0, g = 0, r = 0;
+            for (int k = 0; k < across.count[x]; ++k) {
+                b += (p[k] & 0xFF) * w[k];
+                g += (p[k] >> 8 & 0xFF) * w[k];
+                r += (p[k] >> 16 & 0xFF) * w[k];
+            }
+            out[x * 3] = static_cast<std::uint16_t>((b + 128) >> 8);
+            out[x * 3 + 1] = static_cast<std::uint16_t>((g + 128) >> 8);
+            out[x * 3 + 2] = static_cast<std::uint16_t>((r + 128) >> 8);
+        }
+    }
+    std::uint32_t* bits = nullptr;
+    HBITMAP bitmap = NewBitmap(width, height, &bits);
+    if (!bitmap)
+        return nullptr;
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 1u << 23);
+        for (int k = 0; k < down.count[y]; ++k) {
+            const std::uint32_t w = down.weight[down.offset[y] + k];
+            const std::uint16_t* line =
+                lines.data() + static_cast<std::size_t>(down.first[y] + k) * width * 3;
+            for (int i = 0; i < width * 3; ++i)
+                sums[i] += line[i] * w;
+        }
+        std::uint32_t* out = bits + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x)
+            out[x] =
+                sums[x * 3] >> 24 | (sums[x * 3 + 1] >> 24) << 8 | (sums[x * 3 + 2] >> 24) << 16;
     }
     GdiFlush();
     return bitmap;

@@ -280,6 +280,31 @@ TEST_F(Framework, PictureScaledToTheBox) {
     EXPECT_FALSE(Near(shot.At(box.right - 1, box.bottom - 1), 0x0000FF));
 }
 
+TEST_F(Framework, PictureLargerThanItsBoxIsShrunkByAveraging) {
+    // 300 x 180, a third larger each way than the box: red, yellow / white, and black at half
+    // transparency over the blue background; the blocks meet at x 100 and y 90.
+    std::vector<std::uint32_t> pixels(300 * 180);
+    for (int y = 0; y < 180; ++y)
+        for (int x = 0; x < 300; ++x)
+            pixels[y * 300 + x] =
+                y < 90 ? (x < 100 ? 0xFFFF0000 : 0xFFFFFF00) : (x < 100 ? 0xFFFFFFFF : 0x80000000);
+    ASSERT_TRUE(ui::SetPicture(window_.hwnd, "缩放图", uitest::EncodePng(300, 180, pixels)));
+    RECT box = uitest::RectIn(window_.hwnd, window_.Control("缩放图"));
+    uitest::Capture shot = CaptureClient(window_.hwnd);
+    EXPECT_EQ(shot.At(box.left + 10, box.top + 10), 0xFF0000u);
+    EXPECT_EQ(shot.At(box.left + 80, box.top + 10), 0xFFFF00u);
+    EXPECT_EQ(shot.At(box.left + 10, box.top + 50), 0xFFFFFFu);
+    EXPECT_TRUE(Near(shot.At(box.left + 80, box.top + 50), 0x000080, 1))
+        << std::hex << shot.At(box.left + 80, box.top + 50);
+    // Box pixel 33 covers picture pixels 99..101: one red and two yellow.
+    EXPECT_TRUE(Near(shot.At(box.left + 33, box.top + 10), 0xFFAA00, 1))
+        << std::hex << shot.At(box.left + 33, box.top + 10);
+    // Box row 30 covers picture rows 90..92 only: all white.
+    EXPECT_EQ(shot.At(box.left + 10, box.top + 30), 0xFFFFFFu);
+    EXPECT_EQ(shot.At(box.left + 10, box.top + 29), 0xFF0000u);
+    EXPECT_TRUE(Near(shot.At(box.right - 1, box.bottom - 1), 0x000080, 1));
+}
+
 TEST_F(Framework, PictureCentredUnscaledOverTheBackground) {
     // 20 x 10 magenta; its top row fully transparent, its second row half transparent.
     std::vector<std::uint32_t> pixels = Fill(20, 10, 0xFFFF00FF);
