@@ -41,14 +41,17 @@ void LoadFontCatalogue() {
         batch.push_back({rows[i].ordinal, rows[i].name, rows[i].id});
         const bool last = i + 1 == rows.size();
         if (batch.size() == kRowsPerBatch || last) {
-            const bool repaint = last || !painted || GetTickCount() - lastPaint >= kRepaintEveryMs;
-            ui::ListAppendRows(nullptr, kFontList, batch, repaint);
-            if (repaint) {
-                painted = true;
-                lastPaint = GetTickCount();
-            }
+            ui::ListAppendRows(nullptr, kFontList, batch, false);
             batch.clear();
             PumpPendingMessages();
+            // The redraw is a call of its own, so that the window thread answers what came in
+            // meanwhile between the rows and the painting.
+            if (last || !painted || GetTickCount() - lastPaint >= kRepaintEveryMs) {
+                ui::ListAppendRows(nullptr, kFontList, {}, true);
+                painted = true;
+                lastPaint = GetTickCount();
+                PumpPendingMessages();
+            }
         }
     }
     ui::TrimWorkingSet();
