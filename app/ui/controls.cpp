@@ -16,6 +16,8 @@
 namespace ui::detail {
 namespace {
 
+using codepage::Wide;
+
 constexpr wchar_t kControlProperty[] = L"Lzf.Control";
 constexpr wchar_t kGroupBoxClass[] = L"LzfGroupBox";
 constexpr wchar_t kFrameClass[] = L"LzfFrame";
@@ -29,13 +31,6 @@ thread_local std::unordered_map<HWND, ControlState*> t_controls;
 void ForgetControl(HWND hwnd) {
     RemovePropW(hwnd, kControlProperty);
     t_controls.erase(hwnd);
-}
-
-std::wstring Wide(const char* text) {
-    if (!text)
-        return {};
-    std::u16string w = codepage::ToWide(text);
-    return std::wstring(w.begin(), w.end());
 }
 
 // Window procedure of the framework's own classes.

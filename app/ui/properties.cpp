@@ -12,18 +12,12 @@
 namespace ui {
 namespace {
 
+using codepage::Narrow;
+using codepage::Wide;
+
 using detail::ControlState;
 using detail::OnWindowThread;
 using detail::WindowState;
-
-std::wstring Wide(const Text& text) {
-    std::u16string w = codepage::ToWide(text);
-    return std::wstring(w.begin(), w.end());
-}
-
-Text Narrow(const wchar_t* text, std::size_t length) {
-    return codepage::FromWide(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
-}
 
 Text WindowText(HWND hwnd) {
     int length = GetWindowTextLengthW(hwnd);

@@ -16,6 +16,8 @@ namespace ui {
 namespace detail {
 namespace {
 
+using codepage::Wide;
+
 constexpr wchar_t kSharedClass[] = L"LzfWindow";
 constexpr wchar_t kStateProperty[] = L"Lzf.Window";
 
@@ -31,13 +33,6 @@ int g_liveWindows = 0;
 UINT InvokeMessage() {
     static const UINT message = RegisterWindowMessageW(L"Lzf.Invoke");
     return message;
-}
-
-std::wstring Wide(const char* text) {
-    if (!text)
-        return {};
-    std::u16string w = codepage::ToWide(text);
-    return std::wstring(w.begin(), w.end());
 }
 
 bool RegisterTopClass(const wchar_t* name);
