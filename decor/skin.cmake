@@ -1,8 +1,6 @@
 # Skin library, skin attach and window shadow (Windows only).
 if(LZF_WINDOWS)
   add_subdirectory(skin)
-  # lzf_embed assembles the carried data; the language has to be on at directory scope.
-  enable_language(ASM)
 
   add_library(lzf_decoration STATIC
     ${CMAKE_CURRENT_LIST_DIR}/shadow.cpp

@@ -1,8 +1,5 @@
 # The pictures of the font-download button and of the tip window (drawn by
 # pictures/generate.sh; the generated PNGs are committed).
-# lzf_embed assembles the data; the language is enabled here, at directory scope, because
-# enabling it inside a function does not reach the generator.
-enable_language(ASM)
 add_library(lzf_pictures STATIC)
 set_target_properties(lzf_pictures PROPERTIES LINKER_LANGUAGE CXX)
 lzf_embed(lzf_pictures
