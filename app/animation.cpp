@@ -99,9 +99,12 @@ void StartAnimation(HWND animationWindow) {
 void ShowFrame(HWND animationWindow, int frame) {
     if (frame < 1 || frame >= kAnimationFrameCount)
         return;
-    PresentFrame(animationWindow, frame);
+    // The next timer is armed before this frame is drawn, so frames start 50 ms apart and the
+    // drawing time does not add up over the 35 frames. A frame slower than the interval still
+    // delays the next one (its tick waits in the queue) and none is skipped.
     ui::SetTimerInterval(animationWindow, TimerName(frame + 1).c_str(), kFrameIntervalMs);
     ui::SetTimerInterval(animationWindow, TimerName(frame).c_str(), 0);
+    PresentFrame(animationWindow, frame);
 }
 
 void FinishAnimation(HWND animationWindow) {
