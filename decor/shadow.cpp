@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace gp = Gdiplus::DllExports;
 
@@ -61,6 +63,39 @@ struct GpRegionHolder {
             gp::GdipDeleteRegion(p);
     }
 };
+
+// The owners' previous procedures as their "Comet.WndShadow.Proc" properties hold them, for
+// ShadowOwnerProc, which runs for every message an owner gets: under Wine each property read is
+// a round trip to the server. The property stays what the program and its callers see; this
+// copy is only ever filled from it and dropped whenever it changes.
+std::mutex ownerProcsLock;
+std::vector<std::pair<HWND, WNDPROC>> ownerProcs;
+
+void ForgetOwnerProc(HWND owner) {
+    std::lock_guard<std::mutex> lock(ownerProcsLock);
+    for (auto it = ownerProcs.begin(); it != ownerProcs.end(); ++it) {
+        if (it->first == owner) {
+            ownerProcs.erase(it);
+            return;
+        }
+    }
+}
+
+WNDPROC OwnerProc(HWND owner) {
+    {
+        std::lock_guard<std::mutex> lock(ownerProcsLock);
+        for (const auto& [window, proc] : ownerProcs) {
+            if (window == owner)
+                return proc;
+        }
+    }
+    const auto proc = reinterpret_cast<WNDPROC>(GetPropW(owner, kShadowProcProperty));
+    if (proc) {
+        std::lock_guard<std::mutex> lock(ownerProcsLock);
+        ownerProcs.emplace_back(owner, proc);
+    }
+    return proc;
+}
 
 }  // namespace
 
@@ -219,6 +254,7 @@ void RemoveWindowShadow(HWND owner) {
         DestroyWindow(shadow);
     }
     RemovePropW(owner, kShadowProperty);
+    ForgetOwnerProc(owner);
     HANDLE previous = GetPropW(owner, kShadowProcProperty);
     if (!previous)
         return;
@@ -250,6 +286,7 @@ bool CreateWindowShadow(HWND owner, Colour colour, std::optional<int> size) {
     if (!GetPropW(owner, kShadowProcProperty)) {
         const LONG_PTR previous =
             SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShadowOwnerProc));
+        ForgetOwnerProc(owner);
         if (previous)
             SetPropW(owner, kShadowProcProperty, reinterpret_cast<HANDLE>(previous));
     }
@@ -257,7 +294,7 @@ bool CreateWindowShadow(HWND owner, Colour colour, std::optional<int> size) {
 }
 
 LRESULT CALLBACK ShadowOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto previous = reinterpret_cast<WNDPROC>(GetPropW(window, kShadowProcProperty));
+    const WNDPROC previous = OwnerProc(window);
     const LRESULT result = previous ? CallWindowProcW(previous, window, message, wParam, lParam)
                                     : DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
@@ -272,6 +309,7 @@ LRESULT CALLBACK ShadowOwnerProc(HWND window, UINT message, WPARAM wParam, LPARA
             // The shadow went with its owner; drop the properties that named it.
             RemovePropW(window, kShadowProperty);
             RemovePropW(window, kShadowProcProperty);
+            ForgetOwnerProc(window);
             break;
         default:
             break;

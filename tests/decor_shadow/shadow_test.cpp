@@ -305,6 +305,21 @@ TEST_F(ShadowTest, RemovalKeepsALaterSubclassWorking) {
     EXPECT_EQ(1, ownerMessages);
 }
 
+TEST_F(ShadowTest, ANewShadowPassesMessagesToTheProcedureInPlaceThen) {
+    // Shadow, removal, someone else's subclass, a new shadow: the new shadow's procedure hands
+    // on to that subclass, not to the procedure the first shadow had replaced.
+    ASSERT_TRUE(CreateWindowShadow(owner_, RGB(120, 120, 120), 3));
+    SendMessageW(owner_, WM_APP, 0, 0);
+    EXPECT_FALSE(CreateWindowShadow(owner_, RGB(120, 120, 120), 0));
+    laterPrevious = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclassProc)));
+    ASSERT_TRUE(CreateWindowShadow(owner_, RGB(120, 120, 120), 3));
+    laterMessages = ownerMessages = 0;
+    SendMessageW(owner_, WM_APP, 0, 0);
+    EXPECT_EQ(1, laterMessages);
+    EXPECT_EQ(1, ownerMessages);
+}
+
 TEST_F(ShadowTest, DestroyingTheOwnerDestroysTheShadow) {
     ASSERT_TRUE(CreateWindowShadow(owner_, RGB(120, 120, 120), 3));
     HWND shadow = ShadowWindowOf(owner_);
