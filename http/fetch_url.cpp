@@ -64,9 +64,10 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result) {
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              secure ? WINHTTP_FLAG_SECURE : 0));
         if (request) {
-            DWORD noCookies = WINHTTP_DISABLE_COOKIES;
-            WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noCookies,
-                             sizeof noCookies);
+            // No cookies, and no connection left behind for a later request (as in WebRequest).
+            DWORD features = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_KEEP_ALIVE;
+            WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &features,
+                             sizeof features);
         }
         const bool sent =
             request && WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,

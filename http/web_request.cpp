@@ -194,6 +194,12 @@ Text WebRequest(const Text& url,
             return failOption("WinHttpSetCredentials", kCredentialsError);
     }
     // No certificate errors are ignored: the request keeps the transport's full checks.
+    // The connection ends with the call, as the session does. Wine keeps finished connections
+    // in a pool shared by all sessions of the process, and a form posted on such a connection
+    // waits about 40 ms for its body to be acknowledged (the headers and the body go out in two
+    // writes); a fresh connection to the service does not.
+    if (!SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE))
+        LogWinHttpFailure("WinHttpSetOption(DISABLE_KEEP_ALIVE)");
     if (sendCookies.empty()) {
         if (!SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
             return failOption("WinHttpSetOption(DISABLE_COOKIES)", kCookieOptionError);
