@@ -41,6 +41,8 @@ const char kUsage[] =
     "  --control QUERY      any control query applied at start (and again on reset)\n"
     "  --tls-port N         also serve HTTPS on N (0 = free) with a certificate for\n"
     "                       --tls-cert-host (wrong-host.invalid)\n"
+    "  --trusted-tls-port N also serve HTTPS on N with a certificate for the address,\n"
+    "                       signed by an authority made at start (GET /__tls/authority.der)\n"
     "  --exit-with-parent   stop when the starting process ends\n";
 
 bool NeedsValue(int i, int argc, const char* name) {
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     std::string host = "127.0.0.1";
     int port = 18765;
     int tls_port = -1;
+    int trusted_tls_port = -1;
     std::string tls_cert_host = "wrong-host.invalid";
     std::vector<std::string> fonts;
     std::string names_file, log_file;
@@ -90,6 +93,8 @@ int main(int argc, char** argv) {
             ok = number(&port) && port <= 65535;
         } else if (a == "--tls-port") {
             ok = number(&tls_port) && tls_port <= 65535;
+        } else if (a == "--trusted-tls-port") {
+            ok = number(&trusted_tls_port) && trusted_tls_port <= 65535;
         } else if (a == "--tls-cert-host") {
             ok = text(&tls_cert_host);
         } else if (a == "--fonts") {
@@ -181,10 +186,29 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    int trusted_bound = -1;
+    if (trusted_tls_port >= 0) {
+        // Named for the address listened on, and for the loopback names a client may use.
+        std::string authority;
+        auto factory = lzf::server::MakeTrustedTlsStreamFactory({host, "127.0.0.1", "localhost"},
+                                                                &authority, &error);
+        if (!factory) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        service.SetTlsAuthority(std::move(authority));
+        trusted_bound = server.Listen(host, trusted_tls_port, factory, true, &error);
+        if (trusted_bound < 0) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+    }
     const std::string shown_host = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     std::printf("listening on http://%s:%d/\n", shown_host.c_str(), bound);
     if (tls_bound >= 0)
         std::printf("tls listening on https://%s:%d/\n", shown_host.c_str(), tls_bound);
+    if (trusted_bound >= 0)
+        std::printf("trusted tls listening on https://%s:%d/\n", shown_host.c_str(), trusted_bound);
     std::fflush(stdout);
 
     g_server = &server;

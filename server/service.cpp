@@ -354,6 +354,16 @@ HttpResponse Service::HandleControlRoute(const HttpRequest& request) {
         }
         return r;
     }
+    if (request.path == "/__tls/authority.der") {
+        if (tls_authority_.empty()) {
+            r.status = 404;
+            r.body = StringBody("the service has no trusted TLS port\n");
+        } else {
+            r.content_type = "application/pkix-cert";
+            r.body = StringBody(tls_authority_);
+        }
+        return r;
+    }
     if (request.path == "/__fonts") {
         std::string text;
         for (const auto& f : catalogue_->Entries())

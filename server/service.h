@@ -27,6 +27,10 @@ class Service {
     bool Control(const std::string& query, std::string* error);
     bool AddStartupControl(const std::string& query, std::string* error);
 
+    // The certificate (DER) of the authority behind the trusted TLS port, served at
+    // GET /__tls/authority.der for tests to trust; set once before serving.
+    void SetTlsAuthority(std::string der) { tls_authority_ = std::move(der); }
+
   private:
     struct Page;
     HttpResponse HandleControlRoute(const HttpRequest& request);
@@ -48,6 +52,7 @@ class Service {
     SkinAnnouncement skin_;
     std::string preview_base_;
     std::vector<std::string> startup_controls_;
+    std::string tls_authority_;
 
     std::mutex pictures_mutex_;
     std::deque<std::pair<std::string, std::shared_ptr<const std::string>>> pictures_;

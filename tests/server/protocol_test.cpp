@@ -651,4 +651,56 @@ TEST_F(ServiceTest, TlsPortShowsACertificateForAnotherHost) {
     EXPECT_NE(ServiceLog().find(" tls=1 "), std::string::npos);
 }
 
+TEST_F(ServiceTest, TrustedTlsPortVerifiesAgainstTheServedAuthority) {
+    const char* url = std::getenv("LZF_SERVICE_TRUSTED_TLS_URL");
+    ASSERT_NE(url, nullptr) << "the service was started without --trusted-tls-port";
+    const Answer authority = Get("/__tls/authority.der");
+    ASSERT_EQ(authority.status, 200);
+    EXPECT_EQ(HeaderOf(authority, "Content-Type"), "application/pkix-cert");
+    const unsigned char* der = reinterpret_cast<const unsigned char*>(authority.body.data());
+    X509* root = d2i_X509(nullptr, &der, static_cast<long>(authority.body.size()));
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(X509_check_ca(root), 1);
+
+    const int port = std::atoi(std::strrchr(url, ':') + 1);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<unsigned short>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    X509_STORE_add_cert(SSL_CTX_get_cert_store(ctx), root);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL* ssl = SSL_new(ctx);
+    SSL_set_fd(ssl, fd);
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), "127.0.0.1");
+    ASSERT_EQ(SSL_connect(ssl), 1);
+    EXPECT_EQ(SSL_get_verify_result(ssl), X509_V_OK);
+    X509* cert = SSL_get1_peer_certificate(ssl);
+    ASSERT_NE(cert, nullptr);
+    EXPECT_EQ(X509_check_host(cert, "localhost", 0, 0, nullptr), 1);
+    EXPECT_EQ(X509_check_host(cert, "127.0.0.1", 0, 0, nullptr), 1);  // also as a DNS name
+    EXPECT_EQ(X509_check_host(cert, "wrong-host.invalid", 0, 0, nullptr), 0);
+    EXPECT_EQ(X509_check_issued(root, cert), X509_V_OK);
+    X509_free(cert);
+    const std::string request =
+        "GET /FontDesc/104 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    SSL_write(ssl, request.data(), static_cast<int>(request.size()));
+    std::string response;
+    char buffer[4096];
+    int n;
+    while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
+        response.append(buffer, static_cast<size_t>(n));
+    SSL_free(ssl);
+    SSL_CTX_free(ctx);
+    X509_free(root);
+    close(fd);
+    int status = 0;
+    std::string headers, body;
+    ASSERT_TRUE(SplitResponse(response, &status, &headers, &body));
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(body.rfind("{\"canDownload\":true", 0), 0u);
+}
+
 }  // namespace

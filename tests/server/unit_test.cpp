@@ -8,6 +8,7 @@
 #include "server/pages.h"
 #include "server/render.h"
 #include "server/text_util.h"
+#include "server/tls.h"
 #include "tests/server/png_decode.h"
 
 namespace lzf::server {
@@ -123,6 +124,23 @@ TEST(ServerFaults, ParseRejectsBadValues) {
     EXPECT_TRUE(f.no_content_length);
     ASSERT_EQ(rest.size(), 1u);
     EXPECT_EQ(rest[0].first, "other");
+}
+
+TEST(ServerTls, SubjectAltNamesListAddressesAsBoth) {
+    using lzf::server::SubjectAltNames;
+    struct {
+        std::vector<std::string> names;
+        const char* expected;
+    } cases[] = {
+        {{"127.0.0.1", "127.0.0.1", "localhost"}, "IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost"},
+        {{"localhost", "", "127.0.0.1"}, "DNS:localhost,IP:127.0.0.1,DNS:127.0.0.1"},
+        {{"::1"}, "IP:::1,DNS:::1"},
+        {{"fonts.example", "fonts.example"}, "DNS:fonts.example"},
+        {{"127.0.0.256", "1.2.3"}, "DNS:127.0.0.256,DNS:1.2.3"},  // not addresses
+        {{""}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SubjectAltNames(c.names), c.expected) << c.expected;
 }
 
 TEST(ServerPages, CharsetDeclarationLandsAtTheAskedOffset) {

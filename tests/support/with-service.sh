@@ -5,7 +5,7 @@
 # a CMake list (items separated by ";", may be empty) of extra switches for the service.
 # The service listens on 127.0.0.1 on a free port; the command sees its address in
 # LZF_SERVICE_URL, LANZIFANG_CATALOGUE_URL and LANZIFANG_UPDATE_URL (and LZF_SERVICE_TLS_URL
-# when --tls-port was given). Exits with the command's status; the service is stopped after.
+# when --tls-port was given, LZF_SERVICE_TRUSTED_TLS_URL when --trusted-tls-port was). Exits with the command's status; the service is stopped after.
 set -u
 
 if [ $# -lt 3 ]; then
@@ -54,12 +54,15 @@ fi
 server_pid=$!
 
 want_tls=0
+want_trusted=0
 for a in ${svc[@]+"${svc[@]}"}; do
   [ "$a" = "--tls-port" ] && want_tls=1
+  [ "$a" = "--trusted-tls-port" ] && want_trusted=1
 done
 
 url=""
 tls_url=""
+trusted_url=""
 for _ in $(seq 200); do
   if ! kill -0 "$server_pid" 2>/dev/null; then
     break
@@ -68,18 +71,20 @@ for _ in $(seq 200); do
   case "$first" in
     "listening on http://"*/)
       url=${first#listening on }
-      if [ $want_tls = 1 ]; then
+      [ $want_tls = 1 ] &&
         tls_url=$(sed -n 's/^tls listening on \(https:\/\/.*\/\)$/\1/p' "$work/stdout")
-        [ -n "$tls_url" ] && break
-      else
-        break
-      fi
+      [ $want_trusted = 1 ] &&
+        trusted_url=$(sed -n 's/^trusted tls listening on \(https:\/\/.*\/\)$/\1/p' \
+          "$work/stdout")
+      { [ $want_tls = 0 ] || [ -n "$tls_url" ]; } &&
+        { [ $want_trusted = 0 ] || [ -n "$trusted_url" ]; } && break
       ;;
   esac
   sleep 0.05
 done
 
-if [ -z "$url" ] || { [ $want_tls = 1 ] && [ -z "$tls_url" ]; }; then
+if [ -z "$url" ] || { [ $want_tls = 1 ] && [ -z "$tls_url" ]; } ||
+  { [ $want_trusted = 1 ] && [ -z "$trusted_url" ]; }; then
   echo "with-service: the service did not start" >&2
   cat "$work/stderr" >&2
   exit 1
@@ -89,6 +94,7 @@ export LZF_SERVICE_URL="$url"
 export LANZIFANG_CATALOGUE_URL="$url"
 export LANZIFANG_UPDATE_URL="${url}skin/update.html"
 [ -n "$tls_url" ] && export LZF_SERVICE_TLS_URL="$tls_url"
+[ -n "$trusted_url" ] && export LZF_SERVICE_TRUSTED_TLS_URL="$trusted_url"
 
 "$@"
 status=$?
