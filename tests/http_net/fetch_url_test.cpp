@@ -60,6 +60,36 @@ TEST(FetchUrlBytes, BodiesAndStatus) {
     EXPECT_EQ(nettest::IndexOf(r, "Cookie"), -1);
 }
 
+TEST(FetchUrlBytes, TrustedHttpsAndItsRedirects) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/f/secure.png"}, {"status", "200"}, {"body", "picture"}}));
+    ASSERT_TRUE(
+        SetFault({{"path", "/t/f/hop.png"}, {"redirect", nettest::TrustedUrl("/t/f/secure.png")}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/f/down.png"}, {"redirect", Url("/t/f/plain.png")}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/f/plain.png"}, {"status", "200"}, {"body", "plain"}}));
+    struct Case {
+        const char* path;
+        std::string body;
+        int status;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"/t/f/secure.png", "picture", 200, true},
+        {"/t/f/hop.png", "picture", 200, true},  // https to https is followed
+        {"/t/f/down.png", "", 0, false},         // https to plain http is not
+    };
+    for (const Case& c : cases) {
+        FetchResult result;
+        const Bytes got = FetchUrlBytes(nettest::TrustedUrl(c.path), &result);
+        EXPECT_EQ(std::string(got.begin(), got.end()), c.body) << c.path;
+        EXPECT_EQ(result.status, c.status) << c.path;
+        EXPECT_EQ(result.complete, c.complete) << c.path;
+    }
+    EXPECT_EQ(nettest::CountRequestsTo("/t/f/down.png"), 1);
+    EXPECT_EQ(nettest::CountRequestsTo("/t/f/plain.png"), 0);
+}
+
 int g_pumped = 0;
 
 void CountingPump() {

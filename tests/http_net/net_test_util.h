@@ -5,6 +5,7 @@
 
 #include <psapi.h>
 
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -17,6 +18,14 @@ namespace nettest {
 // An address on the private service: Url("/t/x") -> "http://127.0.0.1:PORT/t/x".
 inline std::string Url(const std::string& path) {
     return ServiceUrl() + path.substr(1);
+}
+
+// An address on the service's trusted TLS port ("https://127.0.0.1:PORT/t/x"), whose
+// certificate authority the test programs trust while they run (trusted_root.cpp); empty when
+// the service was started without that port.
+inline std::string TrustedUrl(const std::string& path) {
+    const char* base = std::getenv("LZF_SERVICE_TRUSTED_TLS_URL");
+    return base && *base ? base + path.substr(1) : std::string();
 }
 
 // Installs a fault rule (key=value pairs of the control query) and reports whether the

@@ -327,6 +327,61 @@ TEST(WebRequestFailure, HttpsToAServerWithTheWrongCertificate) {
     EXPECT_TRUE(status == "711 发送请求失败!" || status == "712 服务器未响应!") << status;
 }
 
+// --- the trusted TLS port: a certificate the client accepts ---
+
+TEST(WebRequestTls, TrustedCertificateIsAccepted) {
+    // Without this, the refusals below could be certificate failures in disguise.
+    const std::string url = nettest::TrustedUrl("/t/w/trusted");
+    ASSERT_FALSE(url.empty()) << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/w/trusted"}, {"status", "200"}, {"body", "secure page"}}));
+    Text status;
+    EXPECT_EQ(WebRequest(url, 0, "", "", {.timeout_seconds = 5, .status = &status}), "secure page");
+    EXPECT_EQ(status, "200 OK");
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/trusted"), 1);
+}
+
+TEST(WebRequestTls, RedirectToPlainHttpIsNotFollowed) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    // Whatever the redirect status, the plain address is never asked for. (No cookie jar here:
+    // with one, the request also checks the certificate's revocation, which the service's
+    // certificate has no information for.)
+    for (const char* code : {"301", "302", "303", "307", "308"}) {
+        const std::string from = std::string("/t/w/down") + code;
+        const std::string to = from + "/plain";
+        ASSERT_TRUE(SetFault({{"path", from}, {"status", code}, {"redirect", Url(to)}}));
+        ASSERT_TRUE(SetFault({{"path", to}, {"status", "200"}, {"body", "plain page"}}));
+        Text status, location;
+        const Text page =
+            WebRequest(nettest::TrustedUrl(from), 0, "", "",
+                       {.timeout_seconds = 5, .location = &location, .status = &status});
+        EXPECT_EQ(nettest::CountRequestsTo(from), 1) << code;
+        EXPECT_EQ(nettest::CountRequestsTo(to), 0) << code;
+        EXPECT_NE(page, "plain page") << code;
+        // Wine's transport ends the refused redirect as a failed receive; a transport that
+        // hands back the redirect itself gives its status line.
+        if (status.substr(0, 3) == code) {
+            EXPECT_EQ(location, Url(to)) << code;
+        } else {
+            EXPECT_EQ(status, "712 服务器未响应!") << code;
+            EXPECT_EQ(page, "") << code;
+        }
+    }
+}
+
+TEST(WebRequestTls, RedirectWithinHttpsIsFollowed) {
+    const std::string to = nettest::TrustedUrl("/t/w/secure-hop/to");
+    ASSERT_FALSE(to.empty()) << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/w/secure-hop"}, {"redirect", to}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/secure-hop/to"}, {"status", "200"}, {"body", "hopped"}}));
+    Text status;
+    EXPECT_EQ(WebRequest(nettest::TrustedUrl("/t/w/secure-hop"), 0, "", "",
+                         {.timeout_seconds = 5, .status = &status}),
+              "hopped");
+    EXPECT_EQ(status, "200 OK");
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/secure-hop/to"), 1);
+}
+
 // --- pumping ---
 
 int g_posted = 0;
