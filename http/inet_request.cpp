@@ -137,19 +137,36 @@ int QueryStatusCode(HINTERNET request) {
     return static_cast<int>(code);
 }
 
-// The address the request ended at (after redirects).
-Text FinalUrl(HINTERNET request) {
-    DWORD size = 0;
-    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
-    if (size == 0)
+// Redirect answers that a secure request follows itself (see RequestHop).
+bool IsRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// A Location value resolved against the address it came from; empty when it cannot be.
+Text ResolveLocation(const Text& base, const Text& location) {
+    const std::u16string wideBase = Wide(base), wideLocation = Wide(location);
+    // Left unencoded, the result is never longer than both parts together.
+    std::u16string url(wideBase.size() + wideLocation.size() + 16, u'\0');
+    DWORD size = static_cast<DWORD>(url.size());
+    if (!InternetCombineUrlW(W(wideBase), W(wideLocation), reinterpret_cast<wchar_t*>(url.data()),
+                             &size, ICU_NO_ENCODE))
         return Text();
-    // Sized generously: the reported size is in bytes on some systems, characters on others.
-    std::u16string url(size + 1, u'\0');
-    size = static_cast<DWORD>(url.size() * sizeof(char16_t));
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size))
-        return Text();
-    url.resize(url.find(u'\0') == std::u16string::npos ? url.size() : url.find(u'\0'));
+    url.resize(std::min<size_t>(size, url.find(u'\0')));
     return codepage::FromWide(url, codepage::kGbk);
+}
+
+// The header block without its lines called `name` (compared without case).
+Text WithoutHeaderLines(const Text& block, const Text& name) {
+    Text out;
+    const Text prefix = AsciiLower(name) + ":";
+    for (const Text& line : SplitText(block, "\r\n")) {
+        if (line.empty() || StartsWith(AsciiLower(TrimBlanks(line)), prefix))
+            continue;
+        if (!out.empty())
+            out += "\r\n";
+        out += line;
+    }
+    return out;
 }
 
 // Milliseconds from a steady clock.
@@ -223,13 +240,18 @@ void ReadBody(HINTERNET request,
     }
 }
 
-}  // namespace
+// How many redirects a secure request follows before it gives up.
+constexpr int kMaxSecureRedirects = 10;
 
-Bytes InetRequest(const Text& url,
-                  int method,
-                  const Text& body_text,
-                  const Text& extra_headers_in,
-                  const InetRequestOptions& o) {
+// One request of InetRequest; a secure request calls itself again for each redirect it
+// follows. `referer` is the address the caller asked for (the default Referer line).
+Bytes RequestHop(const Text& url,
+                 int method,
+                 const Text& body_text,
+                 const Text& extra_headers_in,
+                 const InetRequestOptions& o,
+                 const Text& referer,
+                 int redirects_left) {
     InetResult outcome;
     auto report = [&]() {
         if (o.result)
@@ -269,12 +291,13 @@ Bytes InetRequest(const Text& url,
         return Bytes();
     }
 
-    // No certificate error is ignored, and a redirect from https to plain http is refused (the
-    // transport's default without the "ignore" flags).
+    // No certificate error is ignored. A secure request follows its redirects itself: the
+    // transport would follow one to a plain http address (Wine's does, whatever the flags),
+    // sending the request with its cookies in the clear before anyone could look at it.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     if (o.send_cookies)
         flags |= INTERNET_FLAG_NO_COOKIES;
-    if (o.no_redirect)
+    if (o.no_redirect || secure)
         flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     const std::u16string verb = Wide(HttpMethodName(method));
@@ -289,7 +312,7 @@ Bytes InetRequest(const Text& url,
     CancellableRequest cancellable(request, o.cancel);
 
     const Text headers =
-        CompleteInetHeaders(extraHeaders, url, method, o.send_cookies, o.complete_headers);
+        CompleteInetHeaders(extraHeaders, referer, method, o.send_cookies, o.complete_headers);
     if (o.sent_headers)
         *o.sent_headers = headers;
 
@@ -321,13 +344,36 @@ Bytes InetRequest(const Text& url,
         outcome.answered = sent && !cancellable.Cancelled();
     }
     long long announced = -1;
-    if (outcome.answered) {
+    if (outcome.answered)
         outcome.status = QueryStatusCode(request.get());
-        if (secure && AsciiLower(FinalUrl(request.get()).substr(0, 5)) == "http:") {
-            // Followed from https to plain http after all: nothing of that answer is kept.
+    Text next;
+    if (outcome.answered && secure && !o.no_redirect && IsRedirectStatus(outcome.status) &&
+        QueryInfoText(request.get(), HTTP_QUERY_LOCATION, next) && !next.empty()) {
+        next = ResolveLocation(url, next);
+        if (!StartsWith(AsciiLower(next), "https://") || redirects_left <= 0) {
+            // Only https is followed from https: a plain http address (or anything else, or
+            // one hop too many) ends the request with nothing, as a refused redirect.
             outcome.answered = false;
             outcome.status = 0;
+            next.clear();
         }
+    }
+    if (!next.empty()) {
+        cancellable.Finish();
+        request.Reset(nullptr);
+        connection.Reset(nullptr);
+        internet.Reset(nullptr);
+        // As browsers do: 301, 302 and 303 ask again with GET and no body (HEAD stays HEAD);
+        // 307 and 308 repeat the request as it was.
+        const bool toGet = outcome.status <= 303 && method != 0 && method != 2;
+        if (!toGet)
+            return RequestHop(next, method, body_text, extra_headers_in, o, referer,
+                              redirects_left - 1);
+        InetRequestOptions get = o;
+        get.body_bytes = nullptr;
+        Text headers = WithoutHeaderLines(extra_headers_in, "Content-Length");
+        headers = WithoutHeaderLines(headers, "Content-Type");
+        return RequestHop(next, 0, Text(), headers, get, referer, redirects_left - 1);
     }
     if (outcome.answered) {
         Text value;
@@ -373,4 +419,14 @@ Bytes InetRequest(const Text& url,
     if (!outcome.complete)
         return Bytes();
     return result;
+}
+
+}  // namespace
+
+Bytes InetRequest(const Text& url,
+                  int method,
+                  const Text& body_text,
+                  const Text& extra_headers,
+                  const InetRequestOptions& options) {
+    return RequestHop(url, method, body_text, extra_headers, options, url, kMaxSecureRedirects);
 }

@@ -210,6 +210,121 @@ TEST(InetRequestResult, CertificateForAnotherHostIsRefused) {
     EXPECT_EQ(nettest::CountRequestsTo("/t/i/tls"), 0);
 }
 
+TEST(InetRequestTls, TrustedCertificateIsAccepted) {
+    const std::string url = nettest::TrustedUrl("/t/i/trusted");
+    ASSERT_FALSE(url.empty()) << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/i/trusted"}, {"status", "200"}, {"body", "secure font"}}));
+    InetResult result;
+    EXPECT_EQ(AsString(InetRequest(url, 1, "id=1", "", {.result = &result})), "secure font");
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(LastRequestTo("/t/i/trusted").body, "id=1");
+}
+
+TEST(InetRequestTls, RedirectToPlainHttpIsNotFollowed) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    for (const char* code : {"301", "302", "303", "307", "308"}) {
+        const std::string from = std::string("/t/i/down") + code;
+        const std::string to = from + "/plain";
+        ASSERT_TRUE(SetFault({{"path", from}, {"status", code}, {"redirect", Url(to)}}));
+        ASSERT_TRUE(SetFault({{"path", to}, {"status", "200"}, {"body", "plain font"}}));
+        Text jar = "sid=secret";
+        InetResult result;
+        const Bytes body = InetRequest(nettest::TrustedUrl(from), 1, "id=1", "",
+                                       {.send_cookies = &jar, .result = &result});
+        EXPECT_EQ(nettest::CountRequestsTo(from), 1) << code;
+        EXPECT_EQ(nettest::CountRequestsTo(to), 0) << code;
+        EXPECT_TRUE(body.empty()) << code << ": " << AsString(body);
+        EXPECT_FALSE(result.answered) << code;
+        EXPECT_FALSE(result.complete) << code;
+        EXPECT_EQ(result.status, 0) << code;
+    }
+}
+
+TEST(InetRequestTls, RedirectWithinHttpsIsFollowed) {
+    const std::string to = nettest::TrustedUrl("/t/i/secure-hop/to");
+    ASSERT_FALSE(to.empty()) << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/i/secure-hop"}, {"redirect", to}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/i/secure-hop/to"}, {"status", "200"}, {"body", "hopped"}}));
+    InetResult result;
+    EXPECT_EQ(AsString(InetRequest(nettest::TrustedUrl("/t/i/secure-hop"), 0, "", "",
+                                   {.result = &result})),
+              "hopped");
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(nettest::CountRequestsTo("/t/i/secure-hop/to"), 1);
+}
+
+TEST(InetRequestTls, SecureRedirectsKeepOrDropTheBody) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    struct Case {
+        const char* code;
+        bool relative;       // Location without scheme and host
+        const char* method;  // of the request that arrives at the target
+        const char* body;    // what it carries
+    };
+    const Case cases[] = {
+        {"301", false, "GET", ""},      {"302", true, "GET", ""},        {"303", false, "GET", ""},
+        {"307", true, "POST", "id=42"}, {"308", false, "POST", "id=42"},
+    };
+    for (const Case& c : cases) {
+        const std::string from = std::string("/t/i/rules") + c.code;
+        const std::string to = from + "/to";
+        ASSERT_TRUE(SetFault({{"path", from},
+                              {"status", c.code},
+                              {"redirect", c.relative ? to : nettest::TrustedUrl(to)}}));
+        ASSERT_TRUE(SetFault({{"path", to}, {"status", "200"}, {"body", "moved font"}}));
+        InetResult result;
+        const Bytes body =
+            InetRequest(nettest::TrustedUrl(from), 1, "id=42",
+                        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 5",
+                        {.result = &result});
+        EXPECT_EQ(AsString(body), "moved font") << c.code;
+        EXPECT_EQ(result.status, 200) << c.code;
+        const LoggedRequest r = LastRequestTo(to);
+        ASSERT_FALSE(r.request_line.empty()) << c.code;
+        const std::string method = r.request_line.substr(0, r.request_line.find(' '));
+        EXPECT_EQ(method, c.method) << c.code;
+        EXPECT_EQ(r.body, c.body) << c.code;
+        if (method == "GET") {
+            for (const std::string& v : Values(r, "Content-Length"))
+                EXPECT_EQ(v, "0") << c.code << "\n" << r.raw;
+            EXPECT_EQ(IndexOf(r, "Content-Type"), -1) << c.code << "\n" << r.raw;
+        }
+        // The default Referer names the address the caller asked for.
+        EXPECT_EQ(Values(r, "Referer"), std::vector<std::string>{nettest::TrustedUrl(from)})
+            << c.code;
+    }
+}
+
+TEST(InetRequestTls, SecureRedirectLoopAndNoRedirect) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/i/loop"}, {"redirect_loop", "1"}}));
+    InetResult result;
+    nettest::Stopwatch watch;
+    EXPECT_TRUE(
+        InetRequest(nettest::TrustedUrl("/t/i/loop"), 0, "", "", {.result = &result}).empty());
+    EXPECT_FALSE(result.answered);
+    EXPECT_EQ(result.status, 0);
+    const int asked = nettest::CountRequestsTo("/t/i/loop");
+    EXPECT_GT(asked, 1);
+    EXPECT_LE(asked, 11);
+    EXPECT_LT(watch.Seconds(), 20.0);
+
+    // Told not to follow, the redirect itself is the answer, whatever its target.
+    ASSERT_TRUE(SetFault({{"path", "/t/i/stay"}, {"redirect", Url("/t/i/stay/plain")}}));
+    Text headers;
+    InetRequest(nettest::TrustedUrl("/t/i/stay"), 0, "", "",
+                {.response_headers = &headers, .no_redirect = true, .result = &result});
+    EXPECT_TRUE(result.answered);
+    EXPECT_EQ(result.status, 302);
+    EXPECT_NE(headers.find(Url("/t/i/stay/plain")), Text::npos) << headers;
+    EXPECT_EQ(nettest::CountRequestsTo("/t/i/stay/plain"), 0);
+}
+
 TEST(InetRequestCancel, DrippingBodyStopsAtOnce) {
     // 200 KB at 512 bytes every 100 ms would take about 40 s.
     ASSERT_TRUE(SetFault({{"path", "/t/i/drip"},
