@@ -2,6 +2,8 @@
 // the real main window against the local service.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "app/ui/properties.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
@@ -88,6 +90,20 @@ TEST_F(PreviewTest, ArrowKeysMoveOneRowAndPreviewThatRow) {
         if (r.request_line.rfind("POST / ", 0) == 0)
             formIds.push_back(r.body.substr(11, r.body.find('&') - 11));
     EXPECT_EQ(formIds, (std::vector<std::string>{"102", "103", "104", "103"}));
+}
+
+TEST_F(PreviewTest, EveryRequestOfAStepHasAConnectionOfItsOwn) {
+    // A connection left open by one request and taken up by the next made the posted form
+    // wait for its body; each request opens its own and closes it.
+    ui::ListSetCurrentRow(kFontList, 0);
+    driver.PressKey(kFontList, VK_DOWN);
+    driver.PressKey(kFontList, VK_DOWN);
+    std::vector<LoggedRequest> log = Log();
+    ASSERT_EQ(log.size(), 6u);  // per step: description, form, picture
+    std::set<int> connections;
+    for (const LoggedRequest& r : log)
+        connections.insert(r.connection);
+    EXPECT_EQ(connections.size(), log.size());
 }
 
 TEST_F(PreviewTest, ArrowKeysAtTheEndsOfTheListDoNothing) {
