@@ -45,6 +45,8 @@ int WinHttpStatusCode(HINTERNET request) {
 
 namespace {
 
+constexpr size_t kLargeRead = 1 << 20;
+
 // Makes room for `need` bytes: the next power of two, but never more than `limit`.
 template <typename Buffer>
 void Grow(Buffer& body, size_t need, size_t limit) {
@@ -85,12 +87,18 @@ BodyRead ReadBody(HINTERNET request, Buffer& body, unsigned long long limit, boo
         if (available < 1)
             break;
         const size_t have = body.size();
-        if (have + available > limit)
+        // With the length announced, the rest is asked for at once (a megabyte at most): the
+        // transport then reads from the connection into our buffer in a few large pieces
+        // instead of handing on its own small buffer's worth at each call.
+        size_t want = available;
+        if (announced > 0 && static_cast<unsigned long long>(announced) > have)
+            want = std::max(want, std::min(static_cast<size_t>(announced) - have, kLargeRead));
+        if (have + want > limit)
             return BodyRead::kTooLarge;
-        Grow(body, have + available, static_cast<size_t>(limit));
-        body.resize(have + available);
+        Grow(body, have + want, static_cast<size_t>(limit));
+        body.resize(have + want);
         DWORD read = 0;
-        if (!WinHttpReadData(request, &body[have], available, &read)) {
+        if (!WinHttpReadData(request, &body[have], static_cast<DWORD>(want), &read)) {
             LogWinHttpFailure("WinHttpReadData");
             body.resize(have);
             return BodyRead::kFailed;
