@@ -162,8 +162,9 @@ TEST_F(PreviewTest, OnlyATrueAnswerEnablesTheDownload) {
     ui::ListSetCurrentRow(kFontList, 0);
     for (const Case& c : cases) {
         ASSERT_TRUE(ServiceControl("reset=1"));
-        if (c.body)
+        if (c.body) {
             ASSERT_TRUE(ServiceControl(std::string("path=/FontDesc/*&body=") + c.body + c.extra));
+        }
         // Alternate rows so each check is for a new current row.
         int row = ui::ListCurrentRow(kFontList) == 0 ? 1 : 0;
         ui::ListSetCurrentRow(kFontList, row);
@@ -205,9 +206,11 @@ TEST_F(PreviewTest, DoubleClickChecksAndPreviewsTheCurrentRow) {
     EXPECT_EQ(ui::GetText(kFontIdField), "106");
     std::vector<LoggedRequest> log = Log();
     ASSERT_EQ(CountRequests(log, "POST / "), 1);
-    for (const LoggedRequest& r : log)
-        if (r.request_line.rfind("POST / ", 0) == 0)
+    for (const LoggedRequest& r : log) {
+        if (r.request_line.rfind("POST / ", 0) == 0) {
             EXPECT_EQ(r.body.rfind("FontInfoId=106&", 0), 0u);
+        }
+    }
     EXPECT_TRUE(PumpUntil([] { return !ui::IsDisabled(kDownloadButton); }, 5000));
 }
 
