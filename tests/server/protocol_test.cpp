@@ -609,16 +609,37 @@ TEST_F(ServiceTest, GarbageRequestsDoNotHurtTheService) {
     EXPECT_NE(ServiceLog().find("error=400"), std::string::npos);
 }
 
-TEST_F(ServiceTest, TlsPortShowsACertificateForAnotherHost) {
-    const char* url = std::getenv("LZF_SERVICE_TLS_URL");
-    ASSERT_NE(url, nullptr) << "the service was started without --tls-port";
+// A connection to the loopback port of an address "https://HOST:PORT/"; -1 when refused.
+int ConnectToPortOf(const char* url) {
     const int port = std::atoi(std::strrchr(url, ':') + 1);
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<unsigned short>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends the request over the TLS session and reads the answer until the service closes.
+std::string TlsExchange(SSL* ssl, const std::string& request) {
+    SSL_write(ssl, request.data(), static_cast<int>(request.size()));
+    std::string response;
+    char buffer[4096];
+    int n;
+    while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
+        response.append(buffer, static_cast<size_t>(n));
+    return response;
+}
+
+TEST_F(ServiceTest, TlsPortShowsACertificateForAnotherHost) {
+    const char* url = std::getenv("LZF_SERVICE_TLS_URL");
+    ASSERT_NE(url, nullptr) << "the service was started without --tls-port";
+    const int fd = ConnectToPortOf(url);
+    ASSERT_GE(fd, 0);
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     SSL* ssl = SSL_new(ctx);
     SSL_set_fd(ssl, fd);
@@ -631,12 +652,7 @@ TEST_F(ServiceTest, TlsPortShowsACertificateForAnotherHost) {
     X509_free(cert);
     const std::string request =
         "GET /FontDesc/104 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
-    SSL_write(ssl, request.data(), static_cast<int>(request.size()));
-    std::string response;
-    char buffer[4096];
-    int n;
-    while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
-        response.append(buffer, static_cast<size_t>(n));
+    const std::string response = TlsExchange(ssl, request);
     SSL_free(ssl);
     SSL_CTX_free(ctx);
     close(fd);
@@ -662,13 +678,8 @@ TEST_F(ServiceTest, TrustedTlsPortVerifiesAgainstTheServedAuthority) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(X509_check_ca(root), 1);
 
-    const int port = std::atoi(std::strrchr(url, ':') + 1);
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<unsigned short>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const int fd = ConnectToPortOf(url);
+    ASSERT_GE(fd, 0);
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     X509_STORE_add_cert(SSL_CTX_get_cert_store(ctx), root);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
@@ -686,12 +697,7 @@ TEST_F(ServiceTest, TrustedTlsPortVerifiesAgainstTheServedAuthority) {
     X509_free(cert);
     const std::string request =
         "GET /FontDesc/104 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
-    SSL_write(ssl, request.data(), static_cast<int>(request.size()));
-    std::string response;
-    char buffer[4096];
-    int n;
-    while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
-        response.append(buffer, static_cast<size_t>(n));
+    const std::string response = TlsExchange(ssl, request);
     SSL_free(ssl);
     SSL_CTX_free(ctx);
     X509_free(root);
