@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/codepage.h"
 #include "core/pump.h"
 
 namespace {
@@ -23,32 +22,12 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result) {
         WinHttpHandle connection;
         WinHttpHandle request;
 
-        const std::u16string wideUrl = codepage::ToWide(url, codepage::kGbk);
-        URL_COMPONENTS parts = {};
-        parts.dwStructSize = sizeof parts;
-        parts.dwHostNameLength = static_cast<DWORD>(-1);
-        parts.dwUrlPathLength = static_cast<DWORD>(-1);
-        parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-        if (wideUrl.empty() ||
-            !WinHttpCrackUrl(W(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts) ||
-            parts.dwHostNameLength == 0) {
+        RequestTarget target;
+        if (!CrackRequestUrl(url, &target)) {
             if (result)
                 *result = outcome;
             return Bytes();
         }
-        const std::u16string host(reinterpret_cast<const char16_t*>(parts.lpszHostName),
-                                  parts.dwHostNameLength);
-        std::u16string path =
-            parts.dwUrlPathLength < 1
-                ? std::u16string(u"/")
-                : std::u16string(reinterpret_cast<const char16_t*>(parts.lpszUrlPath),
-                                 parts.dwUrlPathLength);
-        if (parts.dwExtraInfoLength > 0) {
-            std::u16string extra(reinterpret_cast<const char16_t*>(parts.lpszExtraInfo),
-                                 parts.dwExtraInfoLength);
-            path += extra.substr(0, extra.find(u'#'));
-        }
-        const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 
         // The transport's default time-outs and redirect rules (followed, but never from https
         // to plain http); certificates are checked; the body is not decoded.
@@ -57,12 +36,12 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result) {
         if (session) {
             DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
             WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-            connection.Reset(WinHttpConnect(session.get(), W(host), parts.nPort, 0));
+            connection.Reset(WinHttpConnect(session.get(), W(target.host), target.port, 0));
         }
         if (connection)
-            request.Reset(WinHttpOpenRequest(connection.get(), L"GET", W(path), nullptr,
+            request.Reset(WinHttpOpenRequest(connection.get(), L"GET", W(target.path), nullptr,
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                             secure ? WINHTTP_FLAG_SECURE : 0));
+                                             target.secure ? WINHTTP_FLAG_SECURE : 0));
         if (request) {
             // No cookies, and no connection left behind for a later request (as in WebRequest).
             DWORD features = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_KEEP_ALIVE;

@@ -99,35 +99,12 @@ Text WebRequest(const Text& url,
         return fail(kPlatformError);
     pumps.Passed();
 
-    const std::u16string wideUrl = Wide(url);
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof parts;
-    parts.dwSchemeLength = static_cast<DWORD>(-1);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (wideUrl.empty() ||
-        !WinHttpCrackUrl(W(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts) ||
-        parts.dwHostNameLength == 0) {
+    RequestTarget target;
+    if (!CrackRequestUrl(url, &target)) {
         LogWinHttpFailure("WinHttpCrackUrl");
         return fail(kUrlError);
     }
     pumps.Passed();
-    const std::u16string host(reinterpret_cast<const char16_t*>(parts.lpszHostName),
-                              parts.dwHostNameLength);
-    const INTERNET_PORT port = parts.nPort;
-    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    std::u16string path = parts.dwUrlPathLength < 1
-                              ? std::u16string(u"/")
-                              : std::u16string(reinterpret_cast<const char16_t*>(parts.lpszUrlPath),
-                                               parts.dwUrlPathLength);
-    if (parts.dwExtraInfoLength > 0) {
-        std::u16string extra(reinterpret_cast<const char16_t*>(parts.lpszExtraInfo),
-                             parts.dwExtraInfoLength);
-        // The fragment stays with the client.
-        extra = extra.substr(0, extra.find(u'#'));
-        path += extra;
-    }
 
     DWORD access = WINHTTP_ACCESS_TYPE_NO_PROXY;
     std::u16string proxyName;
@@ -156,7 +133,7 @@ Text WebRequest(const Text& url,
     }
     pumps.Passed();
 
-    connection.Reset(WinHttpConnect(session.get(), W(host), port, 0));
+    connection.Reset(WinHttpConnect(session.get(), W(target.host), target.port, 0));
     if (!connection) {
         LogWinHttpFailure("WinHttpConnect");
         return fail(kConnectError);
@@ -164,9 +141,9 @@ Text WebRequest(const Text& url,
     pumps.Passed();
 
     const std::u16string verb = Wide(HttpMethodName(method));
-    request.Reset(WinHttpOpenRequest(connection.get(), W(verb), W(path), nullptr,
+    request.Reset(WinHttpOpenRequest(connection.get(), W(verb), W(target.path), nullptr,
                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                     secure ? WINHTTP_FLAG_SECURE : 0));
+                                     target.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request) {
         LogWinHttpFailure("WinHttpOpenRequest");
         return fail(kRequestError);

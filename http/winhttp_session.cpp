@@ -34,6 +34,34 @@ Text QueryHeaderText(HINTERNET request, DWORD level) {
 
 }  // namespace
 
+bool CrackRequestUrl(const Text& url, RequestTarget* target) {
+    const std::u16string wide = codepage::ToWide(url, codepage::kGbk);
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (wide.empty() ||
+        !WinHttpCrackUrl(reinterpret_cast<const wchar_t*>(wide.c_str()),
+                         static_cast<DWORD>(wide.size()), 0, &parts) ||
+        parts.dwHostNameLength == 0)
+        return false;
+    auto piece = [](const wchar_t* start, DWORD length) {
+        return std::u16string(reinterpret_cast<const char16_t*>(start), length);
+    };
+    target->host = piece(parts.lpszHostName, parts.dwHostNameLength);
+    target->port = parts.nPort;
+    target->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    target->path = parts.dwUrlPathLength < 1 ? std::u16string(u"/")
+                                             : piece(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.dwExtraInfoLength > 0) {
+        // The fragment stays with the client.
+        std::u16string extra = piece(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+        target->path += extra.substr(0, extra.find(u'#'));
+    }
+    return true;
+}
+
 int WinHttpStatusCode(HINTERNET request) {
     DWORD code = 0;
     DWORD size = sizeof code;

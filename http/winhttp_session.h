@@ -1,5 +1,5 @@
-// Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): a handle owner and the
-// bounded body reader. Includes winhttp.h; never include it beside wininet.h.
+// Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): a handle owner, the
+// address cracker and the bounded body reader. Includes winhttp.h; never include it beside wininet.h.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +37,18 @@ class WinHttpHandle {
   private:
     HINTERNET h_ = nullptr;
 };
+
+// What a request is made from: the parts of its address as WinHTTP wants them.
+struct RequestTarget {
+    std::u16string host;
+    INTERNET_PORT port = 0;
+    bool secure = false;
+    std::u16string path;  // "/" when the address has none; the query kept, the fragment dropped
+};
+
+// Cracks `url` (GBK text) into `target`; false when it is empty, cannot be cracked or names
+// no host.
+bool CrackRequestUrl(const Text& url, RequestTarget* target);
 
 // Writes "<call> failed: <error>" to the debug log.
 void LogWinHttpFailure(const char* call);
