@@ -57,6 +57,7 @@ if [ "${1:-}" = --inner ]; then
       return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     }
     FILENAME ~ /ours\.txt$/ && $1 == "ours" { ours = $2 }
+    FILENAME ~ /ours\.txt$/ && $1 == "scrollbar" { scrollbar = $2 }
     FILENAME ~ /ours\.txt$/ && $1 == "part" { part[$2] = $3; order[++np] = $2 }
     FILENAME ~ /curl\.txt$/ { n++; two[n] = ($2 + $3) * 1000; three[n] = ($1 + $2 + $3) * 1000;
                         d[n] = $1 * 1000; p[n] = $2 * 1000; f[n] = $3 * 1000 }
@@ -71,6 +72,7 @@ if [ "${1:-}" = --inner ]; then
       printf "  where a step of ours goes (by hand, median of 10):"
       for (i = 1; i <= np; i++) printf " %s %.2f", order[i], part[order[i]]
       printf " ms\n"
+      printf "  one repaint of the list'"'"'s frame and scroll bar (a step that scrolls the list redraws it): %.2f ms\n", scrollbar
     }' "$work/ours.txt" "$work/curl.txt"
   exit 0
 fi
