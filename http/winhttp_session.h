@@ -1,5 +1,6 @@
 // Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): a handle owner, the
-// address cracker and the bounded body reader. Includes winhttp.h; never include it beside wininet.h.
+// address cracker and the bounded body reader. Includes winhttp.h; never include it beside
+// wininet.h.
 #pragma once
 
 #include <windows.h>
