@@ -18,19 +18,11 @@
 
 #include "decor/pe_image.h"
 #include "tests/fuzz_pe/fuzz_pe_target.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define LZF_FUZZ_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LZF_FUZZ_ASAN 1
-#endif
-#endif
-#ifdef LZF_FUZZ_ASAN
-#include <sanitizer/common_interface_defs.h>
-#endif
+#include "tests/support/fuzz_support.h"
 
 namespace {
+
+using fuzz::Random;
 
 using Buffer = std::vector<std::uint8_t>;
 
@@ -40,27 +32,8 @@ const Buffer* g_current = nullptr;
 void SaveCurrentInput() {
     if (!g_current)
         return;
-    if (std::FILE* f = std::fopen("fuzz_pe_crash.bin", "wb")) {
-        std::fwrite(g_current->data(), 1, g_current->size(), f);
-        std::fclose(f);
-        std::fprintf(stderr, "fuzz_pe: input written to fuzz_pe_crash.bin\n");
-    }
+    fuzz::KeepInput("fuzz_pe_crash.bin", g_current->data(), g_current->size());
 }
-
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return state_;
-    }
-    std::size_t Below(std::size_t n) { return n ? static_cast<std::size_t>(Next() % n) : 0; }
-
-  private:
-    std::uint64_t state_;
-};
 
 struct Seed {
     Buffer bytes;
@@ -228,9 +201,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-#ifdef LZF_FUZZ_ASAN
-    __sanitizer_set_death_callback(SaveCurrentInput);
-#endif
+    fuzz::OnSanitizerReport(SaveCurrentInput);
     g_current = &input;
     Random random(0x5EED1234ABCDull);
     const auto start = std::chrono::steady_clock::now();

@@ -22,30 +22,18 @@
 #include "http/headers.h"
 #include "http/request_text.h"
 #include "script/json_object.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define LZF_FUZZ_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LZF_FUZZ_ASAN 1
-#endif
-#endif
-#ifdef LZF_FUZZ_ASAN
-#include <sanitizer/common_interface_defs.h>
-#endif
+#include "tests/support/fuzz_support.h"
 
 namespace {
+
+using fuzz::Random;
 
 const std::string* g_current = nullptr;
 
 void SaveCurrentInput() {
     if (!g_current)
         return;
-    if (std::FILE* f = std::fopen("fuzz_text_failure.bin", "wb")) {
-        std::fwrite(g_current->data(), 1, g_current->size(), f);
-        std::fclose(f);
-        std::fprintf(stderr, "fuzz_text: input written to fuzz_text_failure.bin\n");
-    }
+    fuzz::KeepInput("fuzz_text_failure.bin", g_current->data(), g_current->size());
 }
 
 [[noreturn]] void Fail(const char* what, const std::string& detail) {
@@ -53,21 +41,6 @@ void SaveCurrentInput() {
     SaveCurrentInput();
     std::abort();
 }
-
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return state_;
-    }
-    std::size_t Below(std::size_t n) { return n ? static_cast<std::size_t>(Next() % n) : 0; }
-
-  private:
-    std::uint64_t state_;
-};
 
 // What the parsers look for, so that mutations reach past their first test ("" stands for a
 // zero byte). The Chinese markers are written as GBK bytes: 字体颜色, 保存图片, 百度分享.
@@ -239,9 +212,7 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t iterations = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 100000;
     const double seconds = argc > 3 ? std::atof(argv[3]) : 20;
-#ifdef LZF_FUZZ_ASAN
-    __sanitizer_set_death_callback(SaveCurrentInput);
-#endif
+    fuzz::OnSanitizerReport(SaveCurrentInput);
     std::vector<std::string> seeds;
     for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
         std::ifstream file(entry.path(), std::ios::binary);
