@@ -27,10 +27,10 @@ class SystemBinder : public pe::ImportBinder {
             modules_.push_back(current_);
     }
 
-    std::uint32_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
+    std::uint64_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
         if (resolver_) {
             if (std::uintptr_t address = resolver_(library, symbol.text, argument_))
-                return static_cast<std::uint32_t>(address);
+                return address;
         }
         // A library that could not be loaded has no symbols (GetProcAddress would take a
         // null handle for the program itself).
@@ -39,8 +39,7 @@ class SystemBinder : public pe::ImportBinder {
         LPCSTR which = symbol.byOrdinal ? MAKEINTRESOURCEA(symbol.ordinal) : symbol.text;
         if (symbol.byOrdinal && symbol.ordinal == 0)
             return 0;
-        return static_cast<std::uint32_t>(
-            reinterpret_cast<std::uintptr_t>(GetProcAddress(current_, which)));
+        return reinterpret_cast<std::uintptr_t>(GetProcAddress(current_, which));
     }
 
     std::vector<void*>& modules() { return modules_; }
@@ -58,6 +57,40 @@ void FreeModules(std::vector<void*>& modules) {
         FreeLibrary(static_cast<HMODULE>(*it));
     modules.clear();
 }
+
+#ifdef _WIN64
+// The image's table of RUNTIME_FUNCTION entries, or nullptr when it has none inside the
+// image. Without it registered, an exception thrown inside the library cannot be unwound.
+PRUNTIME_FUNCTION UnwindTable(std::uintptr_t base,
+                              std::size_t size,
+                              const pe::Headers& headers,
+                              DWORD* count) {
+    const pe::DataDirectory& dir = headers.exceptions;
+    *count = static_cast<DWORD>(dir.size / sizeof(RUNTIME_FUNCTION));
+    if (*count == 0 || dir.rva > size || dir.size > size - dir.rva)
+        return nullptr;
+    return reinterpret_cast<PRUNTIME_FUNCTION>(base + dir.rva);
+}
+
+bool RegisterUnwindTable(std::uintptr_t base, std::size_t size, const pe::Headers& headers) {
+    DWORD count = 0;
+    PRUNTIME_FUNCTION table = UnwindTable(base, size, headers, &count);
+    return !table || RtlAddFunctionTable(table, count, base);
+}
+
+void UnregisterUnwindTable(std::uintptr_t base, std::size_t size, const pe::Headers& headers) {
+    DWORD count = 0;
+    if (PRUNTIME_FUNCTION table = UnwindTable(base, size, headers, &count))
+        RtlDeleteFunctionTable(table);
+}
+#else
+// i686 code unwinds through frame chains on the stack: nothing to register.
+bool RegisterUnwindTable(std::uintptr_t, std::size_t, const pe::Headers&) {
+    return true;
+}
+
+void UnregisterUnwindTable(std::uintptr_t, std::size_t, const pe::Headers&) {}
+#endif
 
 void CallEntry(std::uintptr_t base, std::uint32_t entryRva, DWORD reason, BOOL* result) {
     auto entry = reinterpret_cast<DllEntry>(base + entryRva);
@@ -96,16 +129,21 @@ bool InMemoryLibrary::Load(const std::uint8_t* bytes,
         size_ = 0;
         importModules_.reset();
     }
-    if (!bytes)
+    if (!bytes) {
+        imageStatus_ = pe::Status::kTooSmall;
         return false;
+    }
 
     pe::Layout layout;
-    if (pe::ParseImage(bytes, size, &layout) != pe::Status::kOk)
+    imageStatus_ = pe::ParseImage(bytes, size, pe::kHostMachine, &layout);
+    if (imageStatus_ != pe::Status::kOk)
         return false;
 
     const DWORD kind = MEM_RESERVE | MEM_COMMIT;
-    void* memory = VirtualAlloc(reinterpret_cast<void*>(std::uintptr_t{layout.headers.imageBase}),
-                                layout.imageSize, kind, PAGE_EXECUTE_READWRITE);
+    // The reader checked the machine, so a PE32 base (this is then a 32-bit process) fits.
+    void* memory =
+        VirtualAlloc(reinterpret_cast<void*>(static_cast<std::uintptr_t>(layout.headers.imageBase)),
+                     layout.imageSize, kind, PAGE_EXECUTE_READWRITE);
     if (!memory)
         memory = VirtualAlloc(nullptr, layout.imageSize, kind, PAGE_EXECUTE_READWRITE);
     if (!memory)
@@ -115,11 +153,16 @@ bool InMemoryLibrary::Load(const std::uint8_t* bytes,
 
     pe::CopyImage(bytes, size, layout, image);
     SystemBinder binder(resolver, resolverArgument);
-    bool ok =
-        pe::ApplyRelocations(image, layout, static_cast<std::uint32_t>(base)) == pe::Status::kOk &&
-        pe::BindImports(image, layout, binder) == pe::Status::kOk;
+    imageStatus_ = pe::ApplyRelocations(image, layout, base);
+    if (imageStatus_ == pe::Status::kOk)
+        imageStatus_ = pe::BindImports(image, layout, binder);
+    bool ok = imageStatus_ == pe::Status::kOk;
+    bool unwindRegistered = false;
     if (ok) {
         FlushInstructionCache(GetCurrentProcess(), memory, layout.imageSize);
+        ok = unwindRegistered = RegisterUnwindTable(base, layout.imageSize, layout.headers);
+    }
+    if (ok) {
         // A DLL without an entry point (RVA 0) has nothing to run.
         if (layout.headers.IsDll() && layout.headers.entryPoint != 0) {
             BOOL attached = FALSE;
@@ -131,6 +174,8 @@ bool InMemoryLibrary::Load(const std::uint8_t* bytes,
         }
     }
     if (!ok) {
+        if (unwindRegistered)
+            UnregisterUnwindTable(base, layout.imageSize, layout.headers);
         VirtualFree(memory, 0, MEM_RELEASE);
         FreeModules(binder.modules());
         return false;
@@ -152,6 +197,7 @@ bool InMemoryLibrary::Free() {
         return false;
     if (headers.IsDll() && headers.entryPoint != 0 && headers.entryPoint < size_)
         CallEntry(base_, headers.entryPoint, kProcessDetach, nullptr);
+    UnregisterUnwindTable(base_, size_, headers);
     if (!VirtualFree(reinterpret_cast<void*>(base_), 0, MEM_RELEASE))
         return false;
     base_ = 0;

@@ -1,6 +1,6 @@
-// InMemoryLibrary: maps a 32-bit DLL image from a byte buffer into the process and calls its
-// entry point, without the image ever being a file. The program carries its skin library this
-// way.
+// InMemoryLibrary: maps a DLL image built for this program's own architecture (PE32 on i686,
+// PE32+ on x86-64) from a byte buffer into the process and calls its entry point, without the
+// image ever being a file. The program carries its skin library this way.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "decor/pe_image.h"
 
 // Answers an import before the system is asked: library name, symbol (its name, or the
 // ordinal written in decimal) and the argument given to Load. 0 leaves the symbol to the
@@ -27,8 +28,9 @@ class InMemoryLibrary {
     InMemoryLibrary& operator=(const InMemoryLibrary& other);
 
     // Maps the image in `bytes`, applies relocations, binds imports (through `resolver` first
-    // when given) and calls the entry point with the attach reason. A library already held is
-    // freed first. True when a library is held afterwards; on failure nothing stays mapped.
+    // when given), registers its unwind table (x86-64) and calls the entry point with the
+    // attach reason. A library already held is freed first. True when a library is held
+    // afterwards; on failure nothing stays mapped.
     bool Load(const std::uint8_t* bytes,
               std::size_t size,
               ImportResolver resolver = nullptr,
@@ -55,12 +57,18 @@ class InMemoryLibrary {
     // The base address of the mapping, 0 when nothing is mapped.
     std::uintptr_t GetBase() const { return base_; }
 
+    // What the image reader found wrong with the image of the last Load: kOk when the image
+    // itself was sound (that Load may still have failed for want of memory or because the
+    // entry point refused), kOtherArchitecture for an image built for the other architecture.
+    pe::Status LastImageStatus() const { return imageStatus_; }
+
   private:
     // True when the memory at base_ is still the committed mapping this object made.
     bool MappingIsIntact() const;
 
     std::uintptr_t base_ = 0;
     std::size_t size_ = 0;
+    pe::Status imageStatus_ = pe::Status::kOk;
     // Libraries loaded for the imports, released by Free; shared by copies.
     std::shared_ptr<std::vector<void*>> importModules_;
 };

@@ -11,16 +11,21 @@ namespace {
 constexpr std::uint16_t kDosSignature = 0x5A4D;  // "MZ"
 constexpr std::uint32_t kNtSignature = 0x4550;   // "PE\0\0"
 constexpr std::uint16_t kPe32Magic = 0x10B;
-constexpr std::uint16_t kMachineI386 = 0x14C;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 constexpr std::uint32_t kDosHeaderSize = 64;
-constexpr std::uint32_t kNtHeadersSize = 248;  // signature, file header, PE32 optional header
 constexpr std::uint32_t kFileHeaderSize = 20;
-constexpr std::uint32_t kMinOptionalHeaderSize = 96;  // the fields before the data directories
+// Signature, file header and the whole optional header with its 16 data directories.
+constexpr std::uint32_t kNtHeadersSize32 = 248;
+constexpr std::uint32_t kNtHeadersSize64 = 264;
+// The optional header's fields before the data directories.
+constexpr std::uint32_t kDirectoriesAt32 = 96;
+constexpr std::uint32_t kDirectoriesAt64 = 112;
 constexpr std::uint32_t kSectionHeaderSize = 40;
 constexpr std::uint32_t kExportDirectorySize = 40;
 constexpr std::uint32_t kImportDescriptorSize = 20;
 constexpr std::uint32_t kRelocationBlockHeader = 8;
 constexpr std::uint16_t kRelocHighLow = 3;
+constexpr std::uint16_t kRelocDir64 = 10;
 
 std::uint16_t Read16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -31,11 +36,20 @@ std::uint32_t Read32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+std::uint64_t Read64(const std::uint8_t* p) {
+    return Read32(p) | (std::uint64_t{Read32(p + 4)} << 32);
+}
+
 void Write32(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+void Write64(std::uint8_t* p, std::uint64_t v) {
+    Write32(p, static_cast<std::uint32_t>(v));
+    Write32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 // True when [offset, offset + length) lies inside a buffer of `size` bytes. Offsets and
@@ -54,10 +68,11 @@ const char* TextAt(const std::uint8_t* data, std::size_t size, std::uint64_t off
 
 DataDirectory ReadDirectory(const std::uint8_t* optional,
                             std::uint32_t optionalSize,
+                            std::uint32_t directoriesAt,
                             std::uint32_t count,
                             std::uint32_t index) {
     DataDirectory dir;
-    std::uint32_t at = kMinOptionalHeaderSize + 8 * index;
+    std::uint32_t at = directoriesAt + 8 * index;
     if (index < count && at + 8 <= optionalSize) {
         dir.rva = Read32(optional + at);
         dir.size = Read32(optional + at + 4);
@@ -134,11 +149,13 @@ const char* StatusName(Status status) {
         case Status::kNoDosSignature:
             return "no MZ signature";
         case Status::kNoNtHeaders:
-            return "no PE32 headers";
+            return "no PE32 or PE32+ headers";
         case Status::kNotExecutable:
             return "not an executable image";
         case Status::kWrongMachine:
-            return "not an i386 image";
+            return "neither an i386 nor an x86-64 image";
+        case Status::kOtherArchitecture:
+            return "an image for the other architecture";
         case Status::kSectionTableCut:
             return "section table cut off";
         case Status::kBadImageSize:
@@ -164,27 +181,36 @@ Status ReadHeaders(const std::uint8_t* data, std::size_t size, Headers* headers)
         return Status::kNoDosSignature;
     Headers h;
     h.ntOffset = Read32(data + 0x3C);
-    if (!InRange(h.ntOffset, kNtHeadersSize, size))
+    // The magic first, then the size of the headers it announces.
+    if (!InRange(h.ntOffset, 4 + kFileHeaderSize + 2, size))
         return Status::kNoNtHeaders;
     const std::uint8_t* nt = data + h.ntOffset;
     if (Read32(nt) != kNtSignature)
         return Status::kNoNtHeaders;
     const std::uint8_t* file = nt + 4;
+    const std::uint8_t* optional = file + kFileHeaderSize;
+    h.magic = Read16(optional);
+    if (h.magic != kPe32Magic && h.magic != kPe32PlusMagic)
+        return Status::kNoNtHeaders;
+    const bool plus = h.IsPe32Plus();
+    if (!InRange(h.ntOffset, plus ? kNtHeadersSize64 : kNtHeadersSize32, size))
+        return Status::kNoNtHeaders;
     h.machine = Read16(file);
     h.sectionCount = Read16(file + 2);
     std::uint16_t optionalSize = Read16(file + 16);
     h.characteristics = Read16(file + 18);
-    const std::uint8_t* optional = file + kFileHeaderSize;
-    if (Read16(optional) != kPe32Magic || optionalSize < kMinOptionalHeaderSize)
+    const std::uint32_t directoriesAt = plus ? kDirectoriesAt64 : kDirectoriesAt32;
+    if (optionalSize < directoriesAt)
         return Status::kNoNtHeaders;
     h.entryPoint = Read32(optional + 16);
-    h.imageBase = Read32(optional + 28);
+    h.imageBase = plus ? Read64(optional + 24) : Read32(optional + 28);
     h.sectionAlignment = Read32(optional + 32);
     h.sizeOfImage = Read32(optional + 56);
-    std::uint32_t directoryCount = Read32(optional + 92);
-    h.exports = ReadDirectory(optional, optionalSize, directoryCount, 0);
-    h.imports = ReadDirectory(optional, optionalSize, directoryCount, 1);
-    h.relocations = ReadDirectory(optional, optionalSize, directoryCount, 5);
+    std::uint32_t directoryCount = Read32(optional + directoriesAt - 4);
+    h.exports = ReadDirectory(optional, optionalSize, directoriesAt, directoryCount, 0);
+    h.imports = ReadDirectory(optional, optionalSize, directoriesAt, directoryCount, 1);
+    h.exceptions = ReadDirectory(optional, optionalSize, directoriesAt, directoryCount, 3);
+    h.relocations = ReadDirectory(optional, optionalSize, directoriesAt, directoryCount, 5);
 
     std::uint64_t table = std::uint64_t{h.ntOffset} + 4 + kFileHeaderSize + optionalSize;
     std::uint64_t tableEnd = table + std::uint64_t{kSectionHeaderSize} * h.sectionCount;
@@ -198,6 +224,7 @@ Status ReadHeaders(const std::uint8_t* data, std::size_t size, Headers* headers)
 
 Status ParseImage(const std::uint8_t* data,
                   std::size_t size,
+                  Machine machine,
                   Layout* layout,
                   std::uint32_t maxImageSize) {
     Layout out;
@@ -207,8 +234,16 @@ Status ParseImage(const std::uint8_t* data,
     const Headers& h = out.headers;
     if (!h.IsExecutable())
         return Status::kNotExecutable;
-    if (h.machine != kMachineI386)
+    const auto x86 = static_cast<std::uint16_t>(Machine::kI386);
+    const auto amd64 = static_cast<std::uint16_t>(Machine::kAmd64);
+    if (h.machine != x86 && h.machine != amd64)
         return Status::kWrongMachine;
+    if (h.machine != static_cast<std::uint16_t>(machine))
+        return Status::kOtherArchitecture;
+    // The address size of thunks and relocations follows the header kind: it must be the
+    // machine's own.
+    if (h.IsPe32Plus() != (h.machine == amd64))
+        return Status::kNoNtHeaders;
     if (h.sectionAlignment == 0)
         return Status::kBadImageSize;
 
@@ -255,13 +290,16 @@ void CopyImage(const std::uint8_t* data,
     }
 }
 
-Status ApplyRelocations(std::uint8_t* image, const Layout& layout, std::uint32_t actualBase) {
+Status ApplyRelocations(std::uint8_t* image, const Layout& layout, std::uint64_t actualBase) {
     const DataDirectory& dir = layout.headers.relocations;
     if (dir.size == 0)
         return Status::kOk;
     if (!InRange(dir.rva, dir.size, layout.imageSize))
         return Status::kBadRelocations;
-    std::uint32_t delta = actualBase - layout.headers.imageBase;
+    // Modular arithmetic: a base below the preferred one wraps, and adding wraps back.
+    const std::uint64_t delta = actualBase - layout.headers.imageBase;
+    const std::uint32_t width = layout.headers.AddressSize();
+    const std::uint16_t kind = width == 8 ? kRelocDir64 : kRelocHighLow;
     const std::uint8_t* blocks = image + dir.rva;
     std::uint32_t pos = 0;
     // Blocks run until the end of the directory or a block for page 0; a few bytes too
@@ -276,12 +314,15 @@ Status ApplyRelocations(std::uint8_t* image, const Layout& layout, std::uint32_t
         std::uint32_t entries = (blockSize - kRelocationBlockHeader) / 2;
         for (std::uint32_t i = 0; i < entries; ++i) {
             std::uint16_t entry = Read16(blocks + pos + kRelocationBlockHeader + 2 * i);
-            if ((entry >> 12) != kRelocHighLow)
+            if ((entry >> 12) != kind)
                 continue;
             std::uint64_t target = std::uint64_t{page} + (entry & 0x0FFF);
-            if (!InRange(target, 4, layout.imageSize))
+            if (!InRange(target, width, layout.imageSize))
                 return Status::kBadRelocations;
-            Write32(image + target, Read32(image + target) + delta);
+            if (width == 8)
+                Write64(image + target, Read64(image + target) + delta);
+            else
+                Write32(image + target, Read32(image + target) + static_cast<std::uint32_t>(delta));
         }
         pos += blockSize;
     }
@@ -293,6 +334,9 @@ Status BindImports(std::uint8_t* image, const Layout& layout, ImportBinder& bind
     if (dir.size == 0)
         return Status::kOk;
     const std::size_t imageSize = layout.imageSize;
+    const std::uint32_t width = layout.headers.AddressSize();
+    const std::uint64_t ordinalFlag = width == 8 ? std::uint64_t{1} << 63 : 0x80000000u;
+    const std::uint64_t widest = width == 8 ? ~std::uint64_t{0} : 0xFFFFFFFFu;
     for (std::uint64_t desc = dir.rva;; desc += kImportDescriptorSize) {
         if (!InRange(desc, kImportDescriptorSize, imageSize))
             return Status::kBadImports;
@@ -306,29 +350,32 @@ Status BindImports(std::uint8_t* image, const Layout& layout, ImportBinder& bind
         // A copy: the addresses written below may land on the name itself.
         const std::string library(name);
         binder.BeginLibrary(library.c_str());
-        for (std::uint64_t slot = table;; slot += 4) {
-            if (!InRange(slot, 4, imageSize))
+        for (std::uint64_t slot = table;; slot += width) {
+            if (!InRange(slot, width, imageSize))
                 return Status::kBadImports;
-            std::uint32_t entry = Read32(image + slot);
+            const std::uint64_t entry = width == 8 ? Read64(image + slot) : Read32(image + slot);
             if (entry == 0)
                 break;
             ImportSymbol symbol;
             char ordinalText[8];
-            if (entry & 0x80000000u) {
+            if (entry & ordinalFlag) {
                 symbol.byOrdinal = true;
                 symbol.ordinal = static_cast<std::uint16_t>(entry & 0xFFFF);
                 std::snprintf(ordinalText, sizeof ordinalText, "%u", unsigned{symbol.ordinal});
                 symbol.text = ordinalText;
             } else {
-                // Hint (16 bits), then the name.
-                symbol.text = TextAt(image, imageSize, std::uint64_t{entry} + 2);
+                // Hint (16 bits), then the name. The flag is clear, so adding cannot wrap.
+                symbol.text = TextAt(image, imageSize, entry + 2);
                 if (!symbol.text)
                     return Status::kBadImports;
             }
-            std::uint32_t address = binder.Resolve(library.c_str(), symbol);
-            if (address == 0)
+            const std::uint64_t address = binder.Resolve(library.c_str(), symbol);
+            if (address == 0 || address > widest)
                 return Status::kImportUnresolved;
-            Write32(image + slot, address);
+            if (width == 8)
+                Write64(image + slot, address);
+            else
+                Write32(image + slot, static_cast<std::uint32_t>(address));
         }
     }
 }

@@ -109,7 +109,8 @@ TEST_F(InMemoryLibraryTest, MapsPlainDllAndCallsItsExports) {
     EXPECT_EQ(processId(), GetCurrentProcessId());
 
     pe::Layout layout;
-    ASSERT_EQ(pe::ParseImage(image.data(), image.size(), &layout), pe::Status::kOk);
+    ASSERT_EQ(pe::ParseImage(image.data(), image.size(), pe::kHostMachine, &layout),
+              pe::Status::kOk);
     EXPECT_EQ(library.GetEntryPoint(), base + layout.headers.entryPoint);
 
     EXPECT_TRUE(library.Free());
@@ -205,15 +206,16 @@ TEST_F(InMemoryLibraryTest, NextLoadFreesTheLibraryHeld) {
 TEST_F(InMemoryLibraryTest, BadImagesFailAndLeaveNothingMapped) {
     const Bytes good = Plain();
     pe::Layout layout;
-    ASSERT_EQ(pe::ParseImage(good.data(), good.size(), &layout), pe::Status::kOk);
+    ASSERT_EQ(pe::ParseImage(good.data(), good.size(), pe::kHostMachine, &layout), pe::Status::kOk);
     const std::uint32_t nt = layout.headers.ntOffset;
+    const std::size_t importDirectory = DirectoryOffset(pe::kHostMachine, 1) - 0x40 + nt;
     const std::size_t lastSection =
         layout.headers.sectionTableOffset + 40 * (layout.headers.sectionCount - 1);
     const long long relocations = pe::FileOffsetOfRva(layout, layout.headers.relocations.rva);
     ASSERT_GT(relocations, 0);
 
     // A DLL (no entry point) whose only import names a library that runs off the image end.
-    SyntheticImage runaway;
+    SyntheticImage runaway = SyntheticImage::ForMachine(pe::kHostMachine);
     runaway.imageBase = kPlainBase;
     runaway.sectionAlignment = 0x200;
     runaway.sections.push_back({0x1000, 0, Bytes(0x200, 'x')});
@@ -236,7 +238,7 @@ TEST_F(InMemoryLibraryTest, BadImagesFailAndLeaveNothingMapped) {
         {"section data past the end",
          [&](Bytes& b) { Put32(b, lastSection + 20, static_cast<std::uint32_t>(b.size())); }},
         {"relocation block below 8 bytes", [&](Bytes& b) { Put32(b, relocations + 4, 6); }},
-        {"import table past the image", [&](Bytes& b) { Put32(b, nt + 24 + 104, 0x7FFFFF00); }},
+        {"import table past the image", [&](Bytes& b) { Put32(b, importDirectory, 0x7FFFFF00); }},
         {"import name runs off the end", [&](Bytes& b) { b = runaway.Build(); }},
     };
     for (const Case& c : cases) {
@@ -250,6 +252,17 @@ TEST_F(InMemoryLibraryTest, BadImagesFailAndLeaveNothingMapped) {
     InMemoryLibrary library;
     EXPECT_FALSE(library.Load(nullptr, 0));
     EXPECT_EQ(library.GetBase(), 0u);
+}
+
+TEST_F(InMemoryLibraryTest, AnImageOfTheOtherArchitectureIsRefused) {
+    InMemoryLibrary library;
+    EXPECT_FALSE(library.Load(FromBlob(other_architecture_dll_blob())));
+    EXPECT_EQ(library.LastImageStatus(), pe::Status::kOtherArchitecture);
+    EXPECT_EQ(library.GetBase(), 0u);
+    EXPECT_TRUE(IsReleased(kPlainBase));
+    ASSERT_TRUE(library.Load(Plain()));
+    EXPECT_EQ(library.LastImageStatus(), pe::Status::kOk);
+    EXPECT_TRUE(library.Free());
 }
 
 TEST_F(InMemoryLibraryTest, FreeReleasesTheLibrariesTheImportsLoaded) {

@@ -1,5 +1,6 @@
-// The image reader and mapper on real mingw-built DLLs and on synthetic images, including
-// images whose tables point outside the image (the native tree runs this under ASan).
+// The image reader and mapper on real mingw-built DLLs (i386 and x86-64) and on synthetic
+// images of both kinds, including images whose tables point outside the image (the native
+// tree runs this under ASan).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,14 +22,29 @@ Bytes PlainDll() {
     return FromBlob(seed_plain_blob());
 }
 
+constexpr pe::Machine kI386 = pe::Machine::kI386;
+constexpr pe::Machine kAmd64 = pe::Machine::kAmd64;
+
+// The sample DLLs of each architecture, built from the same sources.
+struct Sample {
+    const char* what;
+    pe::Machine machine;
+    Bytes plain, probe;
+};
+
+std::vector<Sample> Samples() {
+    return {{"i386", kI386, PlainDll(), FromBlob(seed_probe_blob())},
+            {"x86-64", kAmd64, FromBlob(seed_plain64_blob()), FromBlob(seed_probe64_blob())}};
+}
+
 struct Mapped {
     pe::Layout layout;
     Bytes image;
 };
 
-Mapped Map(const Bytes& file) {
+Mapped Map(const Bytes& file, pe::Machine machine = kI386) {
     Mapped m;
-    EXPECT_EQ(pe::ParseImage(file.data(), file.size(), &m.layout), pe::Status::kOk);
+    EXPECT_EQ(pe::ParseImage(file.data(), file.size(), machine, &m.layout), pe::Status::kOk);
     m.image.assign(m.layout.imageSize, 0);
     pe::CopyImage(file.data(), file.size(), m.layout, m.image.data());
     return m;
@@ -38,7 +54,7 @@ Mapped Map(const Bytes& file) {
 class RecordingBinder : public pe::ImportBinder {
   public:
     void BeginLibrary(const char* library) override { log.push_back(std::string(library)); }
-    std::uint32_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
+    std::uint64_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
         std::string entry = std::string(library) + "!" + symbol.text;
         if (symbol.byOrdinal)
             entry += " (ordinal " + std::to_string(symbol.ordinal) + ")";
@@ -49,18 +65,19 @@ class RecordingBinder : public pe::ImportBinder {
         return next;
     }
     std::vector<std::string> log;
-    std::vector<std::uint32_t> addresses;
+    std::vector<std::uint64_t> addresses;
     std::string refuse;
-    std::uint32_t next = 0x70000000;
+    std::uint64_t next = 0x70000000;
 };
 
 std::uint32_t NtOffset(const Bytes& b) {
     return Get32(b, 0x3C);
 }
 
-// Offset of the section header `i` in the committed mingw DLLs (224-byte optional header).
+// Offset of the section header `i`: after the optional header, whose size the file header
+// gives (224 bytes for PE32, 240 for PE32+).
 std::size_t SectionHeader(const Bytes& b, std::size_t i) {
-    return NtOffset(b) + 248 + 40 * i;
+    return NtOffset(b) + 24 + (b.at(NtOffset(b) + 20) | (b.at(NtOffset(b) + 21) << 8)) + 40 * i;
 }
 
 TEST(PeHeaders, BrokenHeadersAreRejected) {
@@ -69,18 +86,29 @@ TEST(PeHeaders, BrokenHeadersAreRejected) {
         std::function<void(Bytes&)> damage;
         pe::Status expected;
     };
+    auto flipKind = [](Bytes& b) {
+        std::size_t magic = NtOffset(b) + 24;
+        Put16(b, magic, b[magic] == 0x0B && b[magic + 1] == 0x01 ? 0x20B : 0x10B);
+    };
+    auto otherMachine = [](Bytes& b) {
+        std::size_t machine = NtOffset(b) + 4;
+        Put16(b, machine, b[machine] == 0x4C ? 0x8664 : 0x14C);
+    };
     const Case cases[] = {
         {"63 bytes", [](Bytes& b) { b.resize(63); }, pe::Status::kTooSmall},
         {"no MZ", [](Bytes& b) { b[1] = 'X'; }, pe::Status::kNoDosSignature},
-        {"NT headers cut", [](Bytes& b) { b.resize(NtOffset(b) + 247); }, pe::Status::kNoNtHeaders},
+        {"NT headers cut", [](Bytes& b) { b.resize(SectionHeader(b, 0) - 1); },
+         pe::Status::kNoNtHeaders},
         {"e_lfanew far away", [](Bytes& b) { Put32(b, 0x3C, 0xFFFFFFF0); },
          pe::Status::kNoNtHeaders},
         {"PE signature", [](Bytes& b) { b[NtOffset(b) + 2] = 1; }, pe::Status::kNoNtHeaders},
-        {"PE32+ header", [](Bytes& b) { Put16(b, NtOffset(b) + 24, 0x20B); },
+        {"unknown optional header", [](Bytes& b) { Put16(b, NtOffset(b) + 24, 0x107); },
          pe::Status::kNoNtHeaders},
+        {"header of the other kind", flipKind, pe::Status::kNoNtHeaders},
         {"not executable", [](Bytes& b) { b[NtOffset(b) + 22] &= ~2; }, pe::Status::kNotExecutable},
-        {"x64 machine", [](Bytes& b) { Put16(b, NtOffset(b) + 4, 0x8664); },
+        {"ARM machine", [](Bytes& b) { Put16(b, NtOffset(b) + 4, 0x1C4); },
          pe::Status::kWrongMachine},
+        {"the other architecture", otherMachine, pe::Status::kOtherArchitecture},
         {"section table cut", [](Bytes& b) { Put16(b, NtOffset(b) + 6, 0xFFFF); },
          pe::Status::kSectionTableCut},
         {"zero alignment", [](Bytes& b) { Put32(b, NtOffset(b) + 24 + 32, 0); },
@@ -100,14 +128,39 @@ TEST(PeHeaders, BrokenHeadersAreRejected) {
         {"entry point past the image",
          [](Bytes& b) { Put32(b, NtOffset(b) + 24 + 16, 0x00100000); }, pe::Status::kBadEntryPoint},
     };
-    pe::Layout layout;
-    Bytes good = PlainDll();
-    ASSERT_EQ(pe::ParseImage(good.data(), good.size(), &layout), pe::Status::kOk);
-    for (const Case& c : cases) {
-        Bytes b = good;
-        c.damage(b);
-        EXPECT_EQ(pe::ParseImage(b.data(), b.size(), &layout), c.expected) << c.what;
+    for (const Sample& sample : Samples()) {
+        pe::Layout layout;
+        ASSERT_EQ(pe::ParseImage(sample.plain.data(), sample.plain.size(), sample.machine, &layout),
+                  pe::Status::kOk)
+            << sample.what;
+        for (const Case& c : cases) {
+            Bytes b = sample.plain;
+            c.damage(b);
+            EXPECT_EQ(pe::ParseImage(b.data(), b.size(), sample.machine, &layout), c.expected)
+                << sample.what << ": " << c.what;
+        }
     }
+}
+
+TEST(PeHeaders, AnImageIsReadOnlyForItsOwnArchitecture) {
+    for (const Sample& sample : Samples()) {
+        const pe::Machine other = sample.machine == kI386 ? kAmd64 : kI386;
+        pe::Layout layout;
+        EXPECT_EQ(pe::ParseImage(sample.plain.data(), sample.plain.size(), other, &layout),
+                  pe::Status::kOtherArchitecture)
+            << sample.what;
+        ASSERT_EQ(pe::ParseImage(sample.plain.data(), sample.plain.size(), sample.machine, &layout),
+                  pe::Status::kOk);
+        EXPECT_EQ(layout.headers.IsPe32Plus(), sample.machine == kAmd64) << sample.what;
+        EXPECT_EQ(layout.headers.imageBase, 0x20000000u) << sample.what;
+    }
+    SyntheticImage high = SyntheticImage::ForMachine(kAmd64);
+    high.imageBase = 0x7FF612340000;
+    high.sections.push_back({0x1000, 0, Bytes(0x10, 0)});
+    Bytes file = high.Build();
+    pe::Layout layout;
+    ASSERT_EQ(pe::ParseImage(file.data(), file.size(), kAmd64, &layout), pe::Status::kOk);
+    EXPECT_EQ(layout.headers.imageBase, 0x7FF612340000u) << "all 64 bits of the base";
 }
 
 TEST(PeLayout, ImageSizeCoversEverySectionRoundedUp) {
@@ -130,7 +183,7 @@ TEST(PeLayout, ImageSizeCoversEverySectionRoundedUp) {
         if (c.declared == 0)
             Put32(file, 0x40 + 24 + 56, 0);
         pe::Layout layout;
-        ASSERT_EQ(pe::ParseImage(file.data(), file.size(), &layout), pe::Status::kOk);
+        ASSERT_EQ(pe::ParseImage(file.data(), file.size(), kI386, &layout), pe::Status::kOk);
         EXPECT_EQ(layout.imageSize, c.expected) << std::hex << c.rva << " " << c.virtualSize;
     }
 }
@@ -157,30 +210,55 @@ TEST(PeMapping, RealDllIsCopiedAndRelocated) {
     EXPECT_EQ(Get32(m.image, code + 1), base + counter);
 }
 
+TEST(PeMapping, RealX64DllIsRelocatedThroughItsDir64Entries) {
+    Bytes file = FromBlob(seed_plain64_blob());
+    Mapped m = Map(file, kAmd64);
+    const pe::Headers& h = m.layout.headers;
+    // CounterAddress is "mov rax, [rip + CounterPointer]; ret": CounterPointer holds the
+    // address of Counter, a 64-bit value the relocations must move with the base.
+    std::uint32_t code = pe::FindExportRva(m.image.data(), m.image.size(), "CounterAddress");
+    std::uint32_t counter = pe::FindExportRva(m.image.data(), m.image.size(), "Counter");
+    ASSERT_NE(code, 0u);
+    ASSERT_NE(counter, 0u);
+    ASSERT_EQ(Get32(m.image, code) & 0xFFFFFF, 0x058B48u);
+    const std::uint32_t pointer = code + 7 + Get32(m.image, code + 3);
+    EXPECT_EQ(Get64(m.image, pointer), h.imageBase + counter);
+
+    const std::uint64_t base = 0x7FF6A0000000;
+    ASSERT_EQ(pe::ApplyRelocations(m.image.data(), m.layout, base), pe::Status::kOk);
+    EXPECT_EQ(Get64(m.image, pointer), base + counter);
+}
+
 TEST(PeImports, NamedAndOrdinalImportsAreBound) {
-    struct Case {
-        Bytes file;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
-        {PlainDll(),
-         {"KERNEL32.dll", "KERNEL32.dll!GetCurrentProcessId", "VERSION.dll",
-          "VERSION.dll!GetFileVersionInfoSizeA"}},
-        {FromBlob(seed_probe_blob()),
-         {"lzf-probe-host.dll", "lzf-probe-host.dll!ProbeRecord",
-          "lzf-probe-host.dll!7 (ordinal 7)"}},
-    };
-    for (const Case& c : cases) {
-        Mapped m = Map(c.file);
-        RecordingBinder binder;
-        ASSERT_EQ(pe::BindImports(m.image.data(), m.layout, binder), pe::Status::kOk);
-        EXPECT_EQ(binder.log, c.expected);
-        // Every address given out was written over an entry of the import address table.
-        for (std::uint32_t address : binder.addresses) {
-            bool found = false;
-            for (std::size_t at = 0; at + 4 <= m.image.size() && !found; at += 4)
-                found = Get32(m.image, at) == address;
-            EXPECT_TRUE(found) << std::hex << address;
+    for (const Sample& sample : Samples()) {
+        struct Case {
+            const Bytes& file;
+            std::vector<std::string> expected;
+        };
+        const Case cases[] = {
+            {sample.plain,
+             {"KERNEL32.dll", "KERNEL32.dll!GetCurrentProcessId", "VERSION.dll",
+              "VERSION.dll!GetFileVersionInfoSizeA"}},
+            {sample.probe,
+             {"lzf-probe-host.dll", "lzf-probe-host.dll!ProbeRecord",
+              "lzf-probe-host.dll!7 (ordinal 7)"}},
+        };
+        const std::size_t width = sample.machine == kAmd64 ? 8 : 4;
+        for (const Case& c : cases) {
+            Mapped m = Map(c.file, sample.machine);
+            RecordingBinder binder;
+            if (width == 8)
+                binder.next = 0x7FFA00000000;  // needs all 64 bits of an entry
+            ASSERT_EQ(pe::BindImports(m.image.data(), m.layout, binder), pe::Status::kOk)
+                << sample.what;
+            EXPECT_EQ(binder.log, c.expected) << sample.what;
+            // Every address given out was written over an entry of the import address table.
+            for (std::uint64_t address : binder.addresses) {
+                bool found = false;
+                for (std::size_t at = 0; at + width <= m.image.size() && !found; at += width)
+                    found = (width == 8 ? Get64(m.image, at) : Get32(m.image, at)) == address;
+                EXPECT_TRUE(found) << sample.what << " " << std::hex << address;
+            }
         }
     }
 
@@ -291,19 +369,22 @@ TEST(PeExports, TablesOutsideTheImageGiveZero) {
     }
 }
 
-// A relocation directory at 0x1000 and a word to relocate at 0x1100.
+// A relocation directory at 0x1000 and an address to relocate at 0x1100: a 32-bit high-low
+// entry in a PE32 image, a DIR64 one in a PE32+ image.
 struct RelocFixture {
     SyntheticImage image;
     Bytes& data() { return image.sections[0].data; }
-    RelocFixture() {
+    explicit RelocFixture(pe::Machine machine = kI386)
+        : image(SyntheticImage::ForMachine(machine)) {
+        image.imageBase = 0x10000000;
         image.sections.push_back({0x1000, 0, Bytes(0x200, 0)});
         image.directories[5] = {0x1000, 12};
         Bytes& d = data();
-        Put32(d, 0, 0x1000);   // page
-        Put32(d, 4, 12);       // block size: two entries
-        Put16(d, 8, 0x3100);   // high-low at 0x1100
-        Put16(d, 10, 0x0000);  // padding entry
-        Put32(d, 0x100, 0x10000010);
+        Put32(d, 0, 0x1000);                               // page
+        Put32(d, 4, 12);                                   // block size: two entries
+        Put16(d, 8, machine == kAmd64 ? 0xA100 : 0x3100);  // the address at 0x1100
+        Put16(d, 10, 0x0000);                              // padding entry
+        Put64(d, 0x100, 0x0000000110000010);               // PE32 reads the low half only
     }
 };
 
@@ -347,25 +428,60 @@ TEST(PeRelocations, MalformedBlocksFailAndGoodOnesApply) {
     }
 }
 
-// One import descriptor at 0x1000 for "host.dll" with one named and one ordinal import; the
-// section ends at 0x1200 (section alignment 0x200, so the image ends there too).
+TEST(PeRelocations, Dir64EntriesMoveAll64BitsAndStayInsideTheImage) {
+    struct Case {
+        const char* what;
+        std::function<void(RelocFixture&)> change;
+        std::uint64_t base;
+        pe::Status expected;
+        std::uint64_t value;  // at 0x1100 afterwards, when the walk succeeds
+    };
+    const Case cases[] = {
+        {"above 4 GiB", [](RelocFixture&) {}, 0x7FF620000000, pe::Status::kOk, 0x7FF720000010},
+        {"below the preferred base", [](RelocFixture&) {}, 0x1000000, pe::Status::kOk, 0x101000010},
+        {"high-low entries are not the image's size",
+         [](RelocFixture& f) { Put16(f.data(), 8, 0x3100); }, 0x7FF620000000, pe::Status::kOk,
+         0x110000010},
+        // 4 bytes of the target fit, 8 do not.
+        {"target straddles the end", [](RelocFixture& f) { Put16(f.data(), 8, 0xAFFC); },
+         0x7FF620000000, pe::Status::kBadRelocations, 0},
+    };
+    for (const Case& c : cases) {
+        RelocFixture f(kAmd64);
+        c.change(f);
+        Mapped m = Map(f.image.Build(), kAmd64);
+        EXPECT_EQ(pe::ApplyRelocations(m.image.data(), m.layout, c.base), c.expected) << c.what;
+        if (c.expected == pe::Status::kOk) {
+            EXPECT_EQ(Get64(m.image, 0x1100), c.value) << c.what;
+        }
+    }
+}
+
+// One import descriptor at 0x1000 for "host.dll" with one named and one ordinal import (at
+// 0x1040, entries of the image's address size); the section ends at 0x1200 (section alignment
+// 0x200, so the image ends there too).
 struct ImportFixture {
+    pe::Machine machine;
     SyntheticImage image;
     Bytes& data() { return image.sections[0].data; }
-    ImportFixture() {
+    explicit ImportFixture(pe::Machine kind = kI386)
+        : machine(kind), image(SyntheticImage::ForMachine(kind)) {
         image.sectionAlignment = 0x200;
         image.sections.push_back({0x1000, 0, Bytes(0x200, 0)});
         image.directories[1] = {0x1000, 40};
         Bytes& d = data();
-        Put32(d, 12, 0x1080);        // name
-        Put32(d, 16, 0x1040);        // import address table
-        Put32(d, 0x40, 0x10A0);      // hint/name
-        Put32(d, 0x44, 0x80000009);  // ordinal 9
+        Put32(d, 12, 0x1080);    // name
+        Put32(d, 16, 0x1040);    // import address table
+        Put32(d, 0x40, 0x10A0);  // hint/name
+        if (machine == kAmd64)
+            Put64(d, 0x48, 0x8000000000000009);  // ordinal 9
+        else
+            Put32(d, 0x44, 0x80000009);
         PutText(d, 0x80, "host.dll");
         PutText(d, 0xA2, "Symbol");
     }
     pe::Status Bind(RecordingBinder& binder) {
-        Mapped m = Map(image.Build());
+        Mapped m = Map(image.Build(), machine);
         return pe::BindImports(m.image.data(), m.layout, binder);
     }
 };
@@ -417,17 +533,45 @@ TEST(PeImports, TablesOutsideTheImageFail) {
          },
          pe::Status::kBadImports},
     };
-    for (const Case& c : cases) {
-        ImportFixture f;
-        c.damage(f);
+    for (pe::Machine machine : {kI386, kAmd64}) {
+        for (const Case& c : cases) {
+            ImportFixture f(machine);
+            c.damage(f);
+            RecordingBinder binder;
+            EXPECT_EQ(f.Bind(binder), c.expected)
+                << c.what << (machine == kAmd64 ? " (PE32+)" : "");
+        }
+        ImportFixture f(machine);
         RecordingBinder binder;
-        EXPECT_EQ(f.Bind(binder), c.expected) << c.what;
+        ASSERT_EQ(f.Bind(binder), pe::Status::kOk);
+        EXPECT_EQ(binder.log, (std::vector<std::string>{"host.dll", "host.dll!Symbol",
+                                                        "host.dll!9 (ordinal 9)"}));
     }
-    ImportFixture f;
+}
+
+TEST(PeImports, EntriesHaveTheImagesAddressSize) {
+    // A 64-bit entry with only the PE32 ordinal flag names a symbol far outside the image.
+    ImportFixture pe32Flag(kAmd64);
+    Put64(pe32Flag.data(), 0x48, 0x80000009);
     RecordingBinder binder;
-    ASSERT_EQ(f.Bind(binder), pe::Status::kOk);
-    EXPECT_EQ(binder.log,
-              (std::vector<std::string>{"host.dll", "host.dll!Symbol", "host.dll!9 (ordinal 9)"}));
+    EXPECT_EQ(pe32Flag.Bind(binder), pe::Status::kBadImports);
+
+    // Addresses above 4 GiB fill a PE32+ entry and cannot be put in a PE32 one.
+    for (pe::Machine machine : {kI386, kAmd64}) {
+        ImportFixture f(machine);
+        RecordingBinder high;
+        high.next = 0x7FFA00000000;
+        Mapped m = Map(f.image.Build(), machine);
+        const pe::Status status = pe::BindImports(m.image.data(), m.layout, high);
+        if (machine == kI386) {
+            EXPECT_EQ(status, pe::Status::kImportUnresolved);
+            continue;
+        }
+        ASSERT_EQ(status, pe::Status::kOk);
+        EXPECT_EQ(Get64(m.image, 0x1040), 0x7FFA00000010u);
+        EXPECT_EQ(Get64(m.image, 0x1048), 0x7FFA00000020u);
+        EXPECT_EQ(Get64(m.image, 0x1050), 0u) << "the terminating entry stays";
+    }
 }
 
 }  // namespace

@@ -67,7 +67,10 @@ void AddTable(const pe::Layout& layout,
 Seed Analyse(Buffer bytes) {
     Seed seed;
     pe::Layout layout;
-    if (pe::ParseImage(bytes.data(), bytes.size(), &layout) != pe::Status::kOk) {
+    pe::Status status = pe::ParseImage(bytes.data(), bytes.size(), pe::Machine::kI386, &layout);
+    if (status == pe::Status::kOtherArchitecture)
+        status = pe::ParseImage(bytes.data(), bytes.size(), pe::Machine::kAmd64, &layout);
+    if (status != pe::Status::kOk) {
         seed.bytes = std::move(bytes);
         return seed;
     }
@@ -76,10 +79,13 @@ Seed Analyse(Buffer bytes) {
     const pe::Headers& h = layout.headers;
     seed.imageSize = layout.imageSize;
     const std::size_t nt = h.ntOffset, optional = nt + 24;
-    f.insert(f.end(), {0x3C, nt, nt + 4, nt + 20, optional, optional + 16, optional + 28,
-                       optional + 32, optional + 56, optional + 60, optional + 92});
+    const std::size_t directories = optional + (h.IsPe32Plus() ? 112 : 96);
+    // The image base: the low and high halves of PE32+'s, PE32's own field.
+    const std::size_t base = optional + (h.IsPe32Plus() ? 24 : 28);
+    f.insert(f.end(), {0x3C, nt, nt + 4, nt + 20, optional, optional + 16, base, base + 4,
+                       optional + 32, optional + 56, optional + 60, directories - 4});
     for (std::size_t d = 0; d < 16; ++d)
-        f.insert(f.end(), {optional + 96 + 8 * d, optional + 100 + 8 * d});
+        f.insert(f.end(), {directories + 8 * d, directories + 4 + 8 * d});
     for (std::size_t s = 0; s < h.sectionCount; ++s) {
         std::size_t at = h.sectionTableOffset + 40 * s;
         f.insert(f.end(), {at + 8, at + 12, at + 16, at + 20});
@@ -91,7 +97,7 @@ Seed Analyse(Buffer bytes) {
         for (int i = 0; desc >= 0 && i < 4 && desc + 20 * i + 20 <= (long long)b.size(); ++i) {
             std::uint32_t iat = Read32(b, static_cast<std::size_t>(desc) + 20 * i + 16);
             if (iat)
-                AddTable(layout, b, iat, 12, f);
+                AddTable(layout, b, iat, 3 * h.AddressSize(), f);
         }
     }
     if (h.exports.size) {
@@ -196,8 +202,8 @@ int main(int argc, char** argv) {
     // Seeds run as they are first.
     for (const Seed& s : seeds)
         LLVMFuzzerTestOneInput(s.bytes.data(), s.bytes.size());
-    if (FuzzPeStatistics().bound == 0) {
-        std::fprintf(stderr, "no seed passed the whole mapping\n");
+    if (FuzzPeStatistics().bound == 0 || FuzzPeStatistics().bound64 == 0) {
+        std::fprintf(stderr, "no seed of one kind (PE32, PE32+) passed the whole mapping\n");
         return 1;
     }
 
@@ -224,9 +230,11 @@ int main(int argc, char** argv) {
     std::printf("fuzz_pe: %zu seeds, %llu mutated inputs in %.1f s\n", seeds.size(),
                 static_cast<unsigned long long>(iterations), elapsed);
     std::printf(
-        "fuzz_pe: parsed %llu, relocated %llu, imports bound %llu, exports found %llu\n",
+        "fuzz_pe: parsed %llu, relocated %llu, imports bound %llu (PE32+ %llu), exports found "
+        "%llu\n",
         static_cast<unsigned long long>(s.parsed), static_cast<unsigned long long>(s.relocated),
-        static_cast<unsigned long long>(s.bound), static_cast<unsigned long long>(s.exportsFound));
+        static_cast<unsigned long long>(s.bound), static_cast<unsigned long long>(s.bound64),
+        static_cast<unsigned long long>(s.exportsFound));
     // A mutation mix that never gets past the headers would test little.
     if (iterations > 1000 && s.bound < iterations / 100) {
         std::fprintf(stderr, "fuzz_pe: too few inputs reached the import binding\n");

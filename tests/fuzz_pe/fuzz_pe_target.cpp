@@ -11,17 +11,20 @@ namespace {
 // Smaller than the loader's limit so that each input stays quick.
 constexpr std::uint32_t kFuzzMaxImageSize = 1u << 20;
 
-// Hands out fake non-zero addresses, and refuses a few symbols so that the failure path runs
-// as well. Reads every name it is given in full, so a name that does not end inside the
-// image shows up as a sanitizer report.
+// Hands out fake non-zero addresses: above 4 GiB for a PE32+ image, and now and then for a
+// PE32 one (whose entries cannot hold them). Refuses a few symbols so that the failure paths run
+// as well. Reads every name it is given in full, so a name that does not end inside the image
+// shows up as a sanitizer report.
 class StubBinder : public pe::ImportBinder {
   public:
+    explicit StubBinder(bool wide) : wide_(wide) {}
     void BeginLibrary(const char* library) override { hash_ = Hash(library, 0x811C9DC5u); }
-    std::uint32_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
+    std::uint64_t Resolve(const char* library, const pe::ImportSymbol& symbol) override {
         std::uint32_t h = Hash(symbol.text, Hash(library, hash_));
         if (h % 61 == 0)
             return 0;
-        return 0x10000000u | (h & 0x0FFFFFF0u) | 4;
+        const bool high = wide_ || h % 89 == 0;
+        return (high ? 0x7FF000000000 : 0) | 0x10000000u | (h & 0x0FFFFFF0u) | 4;
     }
 
   private:
@@ -30,6 +33,7 @@ class StubBinder : public pe::ImportBinder {
             h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
         return h;
     }
+    bool wide_;
     std::uint32_t hash_ = 0;
 };
 
@@ -45,21 +49,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++stats.inputs;
     // The buffer is copied so that the sanitizer sees its exact bounds.
     std::vector<std::uint8_t> file(data, data + size);
+    // Each image is read as what its header claims to be: i386 or x86-64.
     pe::Layout layout;
-    if (pe::ParseImage(file.data(), file.size(), &layout, kFuzzMaxImageSize) != pe::Status::kOk)
+    pe::Status status =
+        pe::ParseImage(file.data(), file.size(), pe::Machine::kI386, &layout, kFuzzMaxImageSize);
+    if (status == pe::Status::kOtherArchitecture)
+        status = pe::ParseImage(file.data(), file.size(), pe::Machine::kAmd64, &layout,
+                                kFuzzMaxImageSize);
+    if (status != pe::Status::kOk)
         return 0;
     ++stats.parsed;
     std::vector<std::uint8_t> image(layout.imageSize, 0);
     pe::CopyImage(file.data(), file.size(), layout, image.data());
 
-    std::uint32_t base = layout.headers.imageBase + (size > 0x80 ? file[0x80] << 16 : 0x10000);
+    std::uint64_t base = layout.headers.imageBase + (size > 0x80 ? file[0x80] << 16 : 0x10000);
+    if (layout.headers.IsPe32Plus() && size > 0x81 && (file[0x81] & 1))
+        base += std::uint64_t{0x7FF0} << 32;  // far above the preferred base
     if (pe::ApplyRelocations(image.data(), layout, base) != pe::Status::kOk)
         return 0;
     ++stats.relocated;
-    StubBinder binder;
+    StubBinder binder(layout.headers.IsPe32Plus());
     if (pe::BindImports(image.data(), layout, binder) != pe::Status::kOk)
         return 0;
     ++stats.bound;
+    stats.bound64 += layout.headers.IsPe32Plus();
 
     pe::Headers headers;
     if (pe::ReadHeaders(image.data(), image.size(), &headers) != pe::Status::kOk)

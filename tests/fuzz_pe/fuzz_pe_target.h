@@ -10,6 +10,7 @@ struct FuzzPeStats {
     std::uint64_t parsed = 0;     // ParseImage accepted the headers
     std::uint64_t relocated = 0;  // relocations applied
     std::uint64_t bound = 0;      // every import bound
+    std::uint64_t bound64 = 0;    // of them PE32+ images
     std::uint64_t exportsFound = 0;
 };
 

@@ -15,9 +15,19 @@ int __cdecl MultiplyNumbers(int a, int b) {
     return a * b;
 }
 
+#ifdef _WIN64
+// x86-64 code reaches its data relative to itself; what needs relocating there is an address
+// held in data (a DIR64 entry), read through here.
+int* volatile CounterPointer = &Counter;
+
+int* __cdecl CounterAddress(void) {
+    return CounterPointer;
+}
+#else
 int* __cdecl CounterAddress(void) {
     return &Counter;
 }
+#endif
 
 int __cdecl ReadCounter(void) {
     return Counter;
