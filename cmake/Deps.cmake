@@ -54,6 +54,8 @@ endif()
 if(LZF_WINDOWS)
   lzf_fetch_source(pcre2 "pcre2-10.*" LZF_PCRE2_SRC)
   lzf_fetch_source(libpng1.6 "libpng1.6-1.6.*" LZF_LIBPNG_SRC)
+  # zlib comes from Debian's mingw-w64 package for this tree's architecture.
+  set(LZF_ZLIB_ROOT "${CMAKE_FIND_ROOT_PATH}")
   set(cross_args
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
       -DCMAKE_BUILD_TYPE=Release
@@ -81,8 +83,8 @@ if(LZF_WINDOWS)
     CMAKE_ARGS ${cross_args}
       -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
       -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON
-      -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include
-      -DZLIB_LIBRARY=/usr/i686-w64-mingw32/lib/libz.a
+      -DZLIB_INCLUDE_DIR=${LZF_ZLIB_ROOT}/include
+      -DZLIB_LIBRARY=${LZF_ZLIB_ROOT}/lib/libz.a
       -DM_LIBRARY=
     BUILD_BYPRODUCTS "${LZF_DEPS_PREFIX}/lib/libpng16.a"
     UPDATE_COMMAND "" INSTALL_COMMAND ${CMAKE_COMMAND} --build . --target install)
@@ -90,7 +92,7 @@ if(LZF_WINDOWS)
   set_target_properties(lzf_png PROPERTIES
     IMPORTED_LOCATION "${LZF_DEPS_PREFIX}/lib/libpng16.a"
     INTERFACE_INCLUDE_DIRECTORIES "${LZF_DEPS_PREFIX}/include"
-    INTERFACE_LINK_LIBRARIES "/usr/i686-w64-mingw32/lib/libz.a")
+    INTERFACE_LINK_LIBRARIES "${LZF_ZLIB_ROOT}/lib/libz.a")
   add_dependencies(lzf_png libpng_ext)
 else()
   find_package(PkgConfig REQUIRED)

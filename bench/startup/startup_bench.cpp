@@ -155,6 +155,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    // The benchmark is built in the same tree as the program it starts.
+    std::printf("build: %s\n",
+                sizeof(void*) == 8 ? "x86-64 (PE32+, 64-bit Wine)" : "i686 (PE32, 32-bit Wine)");
     std::wstring exe = WindowsPath(argv[1]);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

@@ -115,11 +115,15 @@ TEST_F(SkinLibraryTest, CarriedImageIsASelfContainedRelocatableDll) {
     const auto* base = reinterpret_cast<const std::uint8_t*>(SkinLibrary().GetBase());
     ASSERT_NE(base, nullptr);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     ASSERT_EQ(IMAGE_NT_SIGNATURE, nt->Signature);
     EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
     const auto& dirs = nt->OptionalHeader.DataDirectory;
-    EXPECT_GT(dirs[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+    // x86-64 code reaches its data relative to itself: there the linker writes a relocation
+    // table only when an address held in data needs one, and this library holds none.
+    if (sizeof(void*) == 4) {
+        EXPECT_GT(dirs[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+    }
     EXPECT_EQ(0u, dirs[IMAGE_DIRECTORY_ENTRY_TLS].Size);
     EXPECT_EQ(0u, dirs[IMAGE_DIRECTORY_ENTRY_RESOURCE].Size);
 
