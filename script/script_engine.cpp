@@ -110,7 +110,7 @@ void OnFatal(void* udata, const char*) {
     auto* s = static_cast<ScriptHeapState*>(udata);
     s->fatal = true;
     if (s->recover)
-        std::longjmp(*s->recover, 1);
+        __builtin_longjmp(*s->recover, 1);
     std::abort();
 }
 
@@ -172,10 +172,10 @@ bool ScriptEngine::Build() {
 void ScriptEngine::Discard() {
     if (ctx_) {
         ScriptHeapState* s = state_.get();
-        std::jmp_buf recover;
+        ScriptRecoverPoint recover;
         s->recover = &recover;
         ArmScriptDeadline(s, timeLimitNs_);
-        if (setjmp(recover) == 0)
+        if (__builtin_setjmp(recover) == 0)
             duk_destroy_heap(ctx_);
         s->recover = nullptr;
         DisarmScriptDeadline(s);
@@ -188,11 +188,11 @@ void ScriptEngine::Discard() {
 bool ScriptEngine::Protected(Step step, void* arg) {
     ScriptHeapState* s = state_.get();
     Call call{step, arg};
-    std::jmp_buf recover;
+    ScriptRecoverPoint recover;
     volatile bool ok = false;
     s->recover = &recover;
     ArmScriptDeadline(s, timeLimitNs_);
-    if (setjmp(recover) == 0) {
+    if (__builtin_setjmp(recover) == 0) {
         duk_int_t rc = duk_safe_call(ctx_, Trampoline, &call, 0, 1);
         DisarmScriptDeadline(s);
         duk_pop(ctx_);

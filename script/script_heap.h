@@ -2,11 +2,16 @@
 // and the execution time-out check the engine calls while it runs bytecode.
 #pragma once
 
-#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 
 struct ScriptHeapBlock;
+
+// A point a fatal error jumps back to: the compiler's own non-local jump, which restores the
+// registers and nothing else. The C library's longjmp on x86-64 Windows unwinds the stack
+// through the system's exception dispatch instead, and under Wine that never returns when the
+// jump crosses the engine's frames from its fatal-error handler.
+using ScriptRecoverPoint = void* [5];
 
 struct ScriptHeapState {
     // MonotonicNanoseconds() past which the running call is stopped; 0 when none runs.
@@ -18,7 +23,7 @@ struct ScriptHeapState {
     std::size_t limit = 0;
     ScriptHeapBlock* blocks = nullptr;
     // Where a fatal error returns to.
-    std::jmp_buf* recover = nullptr;
+    ScriptRecoverPoint* recover = nullptr;
     bool fatal = false;
 };
 

@@ -288,6 +288,9 @@ TEST(JsonObject, MemoryBombsFailAndTheHeapRecovers) {
         Text script;
         std::size_t limit;
     };
+    // Only the memory bound may stop these: with the time bound at its default, a slow or
+    // loaded machine could end a bomb by time first and hide whether memory is bounded.
+    object.GetEngine()->SetTimeLimit(10 * 60 * 1000);
     // Many small blocks are slow to pile up to the full limit; a lower one shows the same.
     const Bomb bombs[] = {
         {"'(function () { var s = \"x\"; for (;;) s = s + s; })()'",
