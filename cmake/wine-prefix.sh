@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Creates a Wine prefix once (concurrent callers wait for the first): wineboot, then the
-# font replacements the program's windows need (Wine has no 微软雅黑).
+# font replacements the program's windows need (Wine has no 微软雅黑). WINEARCH and WINELOADER
+# say which kind of prefix (cmake/wine-arch.sh); a 32-bit prefix when they are unset.
 set -u
 prefix="$1"
 mkdir -p "$(dirname "$prefix")"
@@ -8,8 +9,12 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.lanzifang-ready-2" ] && exit 0
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >/dev/null 2>&1 || exit 1
+here=$(dirname "$(readlink -f "$0")")
+# shellcheck source=wine-arch.sh
+. "$here/wine-arch.sh"
+[ -n "${WINELOADER:-}" ] || wine_use_arch "${WINEARCH:-win32}"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$WINELOADER" wineboot -i >/dev/null 2>&1 || exit 1
 reg=$(mktemp --suffix=.reg)
 {
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
@@ -22,7 +27,7 @@ reg=$(mktemp --suffix=.reg)
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n"Decorated"="N"\r\n'
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 } | iconv -f UTF-8 -t GB18030 > "$reg"
-LC_ALL=zh_CN.UTF-8 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+LC_ALL=zh_CN.UTF-8 "$WINELOADER" regedit /S "$("$WINELOADER" winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg"
 wineserver -w
 touch "$prefix/.lanzifang-ready-2"

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Sets everything up, starts the local catalogue service and runs lanzifang.exe against it
-# under Wine. Without a display it starts Xvfb and says where.
+# under Wine: the i686 product where this machine runs 32-bit code, otherwise its x86-64 twin;
+# it says which it started. Without a display it starts Xvfb and says where.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-bash scripts/build.sh
+bash scripts/build.sh --programs
+if probe=$(bash scripts/can-run-32bit.sh); then
+  tree=build/windows build_name="i686 product (PE32, 32-bit Wine)"
+else
+  tree=build/windows64 build_name="x86-64 twin (PE32+, 64-bit Wine)"
+fi
 
 port=18765
 log=build/service.log
@@ -14,7 +20,7 @@ service_pid=$!
 cleanup() {
   kill "$service_pid" 2>/dev/null || true
   # Wine's helper processes go before the display they are connected to.
-  WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$PWD/$tree/wineprefix" wineserver -k 2>/dev/null || true
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -32,5 +38,7 @@ fi
 
 export LANZIFANG_CATALOGUE_URL="http://127.0.0.1:$port/"
 export LANZIFANG_UPDATE_URL="http://127.0.0.1:$port/skin/update.html"
-export LZF_WINEPREFIX="$PWD/build/windows/wineprefix"
-cmake/wine-run.sh build/windows/app/lanzifang.exe
+export LZF_WINEPREFIX="$PWD/$tree/wineprefix"
+echo "$probe"
+echo "starting the $build_name: $tree/app/lanzifang.exe"
+cmake/wine-run.sh "$tree/app/lanzifang.exe"

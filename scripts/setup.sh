@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on a Debian 12 machine (run as root). Safe to run
-# again: it only installs what is missing.
+# again: it only installs what is missing. Wine comes for both architectures: the 32-bit
+# loader runs the i686 product where the machine allows, the 64-bit one the x86-64 twin.
 set -euo pipefail
 
 packages=(
   cmake ninja-build pkg-config dpkg-dev git curl ca-certificates
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils
   g++ zlib1g-dev libpng-dev libpcre2-dev duktape-dev googletest
   libcpp-httplib-dev libfreetype-dev libharfbuzz-dev
-  wine wine32:i386 xvfb x11-utils xdotool imagemagick locales clang-format
+  wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick locales clang-format
   fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
   libssl-dev
 )

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# run.sh <bench_catalogue.exe> <service-exe> [FONTS] [ROUNDS]
+# run.sh [<bench_catalogue.exe> <service-exe>] [FONTS] [ROUNDS]
+#
+# Without a program and a service (or with "" for either), the build this machine runs
+# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere) and the native service.
 #
 # Starts a private local catalogue service with a catalogue of FONTS fonts (default 10000: one
 # real font file and FONTS-1 generated fonts mapped onto it) and runs bench_catalogue.exe under
@@ -10,12 +13,10 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$here/../common.sh"
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 <bench_catalogue.exe> <service-exe> [FONTS] [ROUNDS]" >&2
-  exit 2
-fi
-exe=$1 server=$2 fonts=${3:-10000} rounds=${4:-5}
+exe=$(bench_exe "${1:-}" bench/catalogue/bench_catalogue.exe) server=$(bench_service "${2:-}") fonts=${3:-10000} rounds=${4:-5}
+bench_build "$exe"
 font_file=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
 [ -f "$font_file" ] || { echo "missing $font_file" >&2; exit 1; }
 [ -x "$exe" ] || { echo "missing $exe (build the target bench_catalogue)" >&2; exit 1; }

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# run.sh <bench_fetch.exe> <service-exe> [MiB]
+# run.sh [<bench_fetch.exe> <service-exe>] [MiB]
+#
+# Without a program and a service (or with "" for either), the build this machine runs
+# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere) and the native service.
 #
 # Serves a file of MiB mebibytes (default 64) from a private local catalogue service, fetches
 # it with curl (native) and with InetRequest (bench_fetch.exe under Wine) in the same run, and
@@ -7,6 +10,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$here/../common.sh"
 
 if [ "${1:-}" = --inner ]; then
   exe=$2 file=$3 size=$4
@@ -33,11 +37,8 @@ if [ "${1:-}" = --inner ]; then
   exit 0
 fi
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 <bench_fetch.exe> <service-exe> [MiB]" >&2
-  exit 2
-fi
-exe=$1 server=$2 mib=${3:-64}
+exe=$(bench_exe "${1:-}" bench/fetch/bench_fetch.exe) server=$(bench_service "${2:-}") mib=${3:-64}
+bench_build "$exe"
 work=$(mktemp -d "${TMPDIR:-/tmp}/lzf-bench-fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 head -c $((mib * 1048576)) /dev/urandom >"$work/bench.bin"

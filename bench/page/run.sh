@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# run.sh <bench_page.exe> <service-exe> [FONTS]
+# run.sh [<bench_page.exe> <service-exe>] [FONTS]
+#
+# Without a program and a service (or with "" for either), the build this machine runs
+# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere) and the native service.
 #
 # Starts a private local catalogue service with FONTS (default 10000) generated fonts, fetches
 # its home page with curl (native) and with WebRequest (bench_page.exe under Wine) in the same
@@ -7,6 +10,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$here/../common.sh"
 
 if [ "${1:-}" = --inner ]; then
   exe=$2 fonts=$3
@@ -31,9 +35,6 @@ if [ "${1:-}" = --inner ]; then
   exit 0
 fi
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 <bench_page.exe> <service-exe> [FONTS]" >&2
-  exit 2
-fi
-exe=$1 server=$2 fonts=${3:-10000}
+exe=$(bench_exe "${1:-}" bench/page/bench_page.exe) server=$(bench_service "${2:-}") fonts=${3:-10000}
+bench_build "$exe"
 "$root/tests/support/with-service.sh" "$server" "--synthetic;$fonts" "$0" --inner "$exe" "$fonts"

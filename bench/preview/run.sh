@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# run.sh <bench_preview.exe> <service-exe> [STEPS] [PASSES] [FONTS]
+# run.sh [<bench_preview.exe> <service-exe>] [STEPS] [PASSES] [FONTS]
+#
+# Without a program and a service (or with "" for either), the build this machine runs
+# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere) and the native service.
 #
 # Starts a private local catalogue service of FONTS fonts (default 10000: the eight fonts of
 # the catalogue tests plus generated fonts mapped onto them) and runs bench_preview.exe under
@@ -12,6 +15,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+. "$here/../common.sh"
 
 if [ "${1:-}" = --inner ]; then
   exe=$2 steps=$3 passes=$4 work=$5 fonts=$6
@@ -77,11 +81,8 @@ if [ "${1:-}" = --inner ]; then
   exit 0
 fi
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 <bench_preview.exe> <service-exe> [STEPS] [PASSES] [FONTS]" >&2
-  exit 2
-fi
-exe=$1 server=$2 steps=${3:-30} passes=${4:-3} fonts=${5:-10000}
+exe=$(bench_exe "${1:-}" bench/preview/bench_preview.exe) server=$(bench_service "${2:-}") steps=${3:-30} passes=${4:-3} fonts=${5:-10000}
+bench_build "$exe"
 [ -x "$exe" ] || { echo "missing $exe (build the target bench_preview)" >&2; exit 1; }
 [ "$fonts" -ge $((steps + 20)) ] || { echo "FONTS must be at least STEPS + 20" >&2; exit 2; }
 dir=/usr/share/fonts/truetype
