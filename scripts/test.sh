@@ -65,9 +65,9 @@ echo "windows64 (x86-64 twin):   $(summary build/windows64-tests.log)"
 if [ $run_i686 = 0 ]; then
   echo "windows (i686 product):    $(summary build/windows-tests.log)"
 else
-  echo "windows (i686 product):    skipped: this machine cannot run 32-bit x86 code, so the i686"
-  echo "                           tests cannot run here (${probe#32-bit x86 code: });"
-  echo "                           the i686 lanzifang.exe was built and checked to be a PE32 GUI image"
+  echo "windows (i686 product):    skipped, because the i686 tests need 32-bit x86 code and here"
+  echo "                           it is ${probe#32-bit x86 code: }."
+  echo "                           The i686 lanzifang.exe was built and checked to be a PE32 GUI image."
 fi
 [ $format_ok = 1 ] || { echo "format check failed"; nf=$((nf + 1)); }
 echo "tests: $((np + xp + wp)) passed, $((nf + xf + wf)) failed"
