@@ -5,12 +5,12 @@
 
 #include "app/animation_events.h"
 #include "app/program_windows.h"
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "core/codepage.h"
 #include "core/environment.h"
 #include "decor/png_control.h"
 #include "resources/frames/frames.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 

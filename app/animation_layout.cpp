@@ -3,8 +3,8 @@
 // working set every second while the window exists.
 #include "app/animation_events.h"
 #include "app/program_windows.h"
-#include "app/ui/threads.h"
-#include "app/ui/window.h"
+#include "ui/threads.h"
+#include "ui/window.h"
 
 namespace {
 

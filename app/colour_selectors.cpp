@@ -1,7 +1,8 @@
 // The two colour selectors of the main window: the chosen item's colour goes into the hidden
 // colour field that the preview form reads, and into the look of the field 字体.
 #include "app/program_windows.h"
-#include "app/ui/properties.h"
+#include "catalogue/main_controls.h"
+#include "ui/properties.h"
 
 namespace {
 
@@ -26,15 +27,15 @@ const ColourChoice* ChoiceOf(const char* selector) {
 }  // namespace
 
 void ApplyTextColour() {
-    if (const ColourChoice* choice = ChoiceOf("组合框1")) {
-        ui::SetText("编辑框4", choice->text);
-        ui::SetTextColour("字体", choice->colour);
+    if (const ColourChoice* choice = ChoiceOf(kTextColourList)) {
+        ui::SetText(kTextColourField, choice->text);
+        ui::SetTextColour(kFontNameField, choice->colour);
     }
 }
 
 void ApplyBackgroundColour() {
-    if (const ColourChoice* choice = ChoiceOf("组合框2")) {
-        ui::SetText("编辑框5", choice->text);
-        ui::SetBackColour("字体", choice->colour);
+    if (const ColourChoice* choice = ChoiceOf(kBackgroundColourList)) {
+        ui::SetText(kBackgroundColourField, choice->text);
+        ui::SetBackColour(kFontNameField, choice->colour);
     }
 }

@@ -2,11 +2,12 @@
 // the tip window. The colour selectors are in colour_selectors.cpp, the catalogue features in
 // catalogue/.
 #include "app/program_windows.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/main_controls.h"
 #include "decor/decoration.h"
+#include "ui/dialogs.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -38,20 +39,20 @@ void OnMainWindowCreated(HWND window) {
 
 constexpr ui::EventBinding kMainEvents[] = {
     {.control = nullptr, .event = Event::Created, .onWindow = OnMainWindowCreated},
-    {.control = "初始化字体", .event = Event::Click, .action = InitialiseFontList},
-    {.control = "超级列表框1", .event = Event::CurrentRowChanged, .action = StartDescriptionCheck},
-    {.control = "超级列表框1", .event = Event::DoubleClick, .action = ListDoubleClick},
-    {.control = "超级列表框1", .event = Event::KeyDown, .onKey = OnListKeyDown},
-    {.control = "超级按钮2", .event = Event::Click, .action = GeneratePreview},
-    {.control = "超级按钮3", .event = Event::Click, .action = StartFontDownload},
-    {.control = "超级按钮6", .event = Event::Click, .action = CancelFontDownload},
-    {.control = "超级按钮4", .event = Event::Click, .action = SavePreviewPicture},
-    {.control = "超级按钮1", .event = Event::Click, .action = FindFont},
-    {.control = "组合框1", .event = Event::ItemChosen, .action = ApplyTextColour},
-    {.control = "组合框2", .event = Event::ItemChosen, .action = ApplyBackgroundColour},
-    {.control = "超级按钮5", .event = Event::Click, .action = OpenChatGroupLink},
-    {.control = "按钮1", .event = Event::Click, .action = OpenToolDownloadPage},
-    {.control = "按钮2", .event = Event::Click, .action = ShowTipWindowModal},
+    {.control = kInitButton, .event = Event::Click, .action = InitialiseFontList},
+    {.control = kFontList, .event = Event::CurrentRowChanged, .action = StartDescriptionCheck},
+    {.control = kFontList, .event = Event::DoubleClick, .action = ListDoubleClick},
+    {.control = kFontList, .event = Event::KeyDown, .onKey = OnListKeyDown},
+    {.control = kPreviewButton, .event = Event::Click, .action = GeneratePreview},
+    {.control = kDownloadButton, .event = Event::Click, .action = StartFontDownload},
+    {.control = kCancelButton, .event = Event::Click, .action = CancelFontDownload},
+    {.control = kSavePictureButton, .event = Event::Click, .action = SavePreviewPicture},
+    {.control = kSearchButton, .event = Event::Click, .action = FindFont},
+    {.control = kTextColourList, .event = Event::ItemChosen, .action = ApplyTextColour},
+    {.control = kBackgroundColourList, .event = Event::ItemChosen, .action = ApplyBackgroundColour},
+    {.control = kFreeFontsLink, .event = Event::Click, .action = OpenChatGroupLink},
+    {.control = kToolDownloadButton, .event = Event::Click, .action = OpenToolDownloadPage},
+    {.control = kRewardButton, .event = Event::Click, .action = ShowTipWindowModal},
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <span>
 
-#include "app/ui/layout.h"
+#include "ui/layout.h"
 
 extern const ui::WindowLayout kMainWindowLayout;
 extern const ui::WindowLayout kTipWindowLayout;

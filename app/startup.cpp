@@ -4,26 +4,17 @@
 
 #include "app/animation.h"
 #include "app/program_windows.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/window.h"
 #include "catalogue/catalogue_state.h"
 #include "decor/decoration.h"
 #include "decor/gdiplus_runtime.h"
 #include "decor/png_control.h"
 #include "decor/update_check.h"
+#include "ui/dialogs.h"
+#include "ui/window.h"
 
 namespace {
 
 PngControl* programPngControl = nullptr;
-
-int ShowUpdateMessage(const Text& text, const Text& title, unsigned flags) {
-    // Before the main window exists the framework's box has no owner.
-    return ui::ShowMessage(text, flags, title, nullptr);
-}
-
-void OpenUpdateAddress(const Text& address) {
-    ui::OpenAddress(address);
-}
 
 // The first window a process creates also sets up the process's side of the window system
 // (under Wine: its display connection and the desktop's data), some tens of milliseconds. A
@@ -57,8 +48,6 @@ void ProgramMain() {
     // 4. The skin update check runs to its end (its message box and the browser go through
     //    the window framework), then the carried skin library is mapped; a failed mapping only
     //    means that the main window later finds no skin export.
-    SetUpdateMessageBoxHook(ShowUpdateMessage);
-    SetShellOpenHook(OpenUpdateAddress);
     CheckSkinUpdate();
     LogStartupEvent("update-check", 0, MillisecondsSinceProcessStart(), 0);
     LoadCarriedSkinLibrary();

@@ -3,19 +3,8 @@
 // row and the fields 字体 and ID). Window thread unless a function says otherwise.
 #pragma once
 
+#include "catalogue/main_controls.h"
 #include "core/types.h"
-
-constexpr char kInitButton[] = "初始化字体";
-constexpr char kFontList[] = "超级列表框1";
-constexpr char kPreviewButton[] = "超级按钮2";
-constexpr char kDownloadButton[] = "超级按钮3";
-constexpr char kCancelButton[] = "超级按钮6";
-constexpr char kSavePictureButton[] = "超级按钮4";
-constexpr char kSearchButton[] = "超级按钮1";
-constexpr char kFontNameField[] = "字体";
-constexpr char kFontIdField[] = "ID";
-constexpr char kPreviewPicture[] = "图片框1";
-constexpr char kSaveDialog[] = "通用对话框1";
 
 constexpr char kCaptionIdle[] = "初始化字体";
 constexpr char kCaptionRequesting[] = "初始化字体...";
@@ -43,3 +32,8 @@ int RunningDescriptionChecks();
 
 // Information message box owned by the main window, task-modal.
 void ShowFeatureMessage(const Text& text, const Text& title);
+
+// Shows "请先初始化字体" or "请选择字体" under `title` and gives true when the catalogue is not
+// loaded or no font is chosen; gives false, showing nothing, when a feature can work on the
+// chosen font.
+bool RefuseWithoutChosenFont(const Text& title);

@@ -5,13 +5,13 @@
 
 #include <atomic>
 
-#include "app/ui/properties.h"
-#include "app/ui/threads.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
 #include "catalogue/service_headers.h"
 #include "http/web_request.h"
+#include "ui/properties.h"
+#include "ui/threads.h"
 
 namespace {
 

@@ -5,9 +5,6 @@
 
 #include <atomic>
 
-#include "app/ui/dialogs.h"
-#include "app/ui/properties.h"
-#include "app/ui/threads.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/file_writer.h"
@@ -16,6 +13,9 @@
 #include "core/pump.h"
 #include "http/fetch_url.h"
 #include "http/inet_request.h"
+#include "ui/dialogs.h"
+#include "ui/properties.h"
+#include "ui/threads.h"
 
 namespace {
 

@@ -4,6 +4,7 @@ if(LZF_WINDOWS)
   add_library(lzf_catalogue_features STATIC
     ${CMAKE_CURRENT_LIST_DIR}/description.cpp
     ${CMAKE_CURRENT_LIST_DIR}/download.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/feature_messages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/font_list.cpp
     ${CMAKE_CURRENT_LIST_DIR}/navigation.cpp

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/properties.h"
-#include "app/ui/threads.h"
-#include "app/ui/window.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
 #include "catalogue/service_headers.h"
 #include "core/pump.h"
 #include "http/web_request.h"
+#include "ui/properties.h"
+#include "ui/threads.h"
+#include "ui/window.h"
 
 namespace {
 

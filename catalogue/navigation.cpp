@@ -4,16 +4,11 @@
 
 #include <vector>
 
-#include "app/ui/dialogs.h"
-#include "app/ui/properties.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
 #include "core/pump.h"
-
-void ShowFeatureMessage(const Text& text, const Text& title) {
-    ui::ShowMessage(text, MB_ICONINFORMATION | MB_TASKMODAL, title);
-}
+#include "ui/properties.h"
 
 void ListDoubleClick() {
     if (!IsCatalogueLoaded() || CurrentFontId() == "0")
@@ -46,22 +41,15 @@ void ListKeyDown(int key) {
 }
 
 void FindFont() {
-    constexpr char kTitle[] = "字体查找";
-    if (!IsCatalogueLoaded()) {
-        ShowFeatureMessage("请先初始化字体", kTitle);
+    if (RefuseWithoutChosenFont("字体查找"))
         return;
-    }
-    if (CurrentFontId() == "0") {
-        ShowFeatureMessage("请选择字体", kTitle);
-        return;
-    }
     int rows = ui::ListRowCount(kFontList);
     int start = ui::ListCurrentRow(kFontList) + 1;
     std::vector<Text> names;
     names.reserve(rows > start ? rows - start : 0);
     for (int row = start; row < rows; ++row)
         names.push_back(ui::ListGetCell(kFontList, row, 1));
-    int found = FindFontRow(names, 0, ui::GetText("字体查找"));
+    int found = FindFontRow(names, 0, ui::GetText(kSearchField));
     if (found < 0)
         return;
     int row = start + found;

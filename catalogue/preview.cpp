@@ -1,6 +1,5 @@
 // The preview: the service's form is filled from the main window's fields and posted; the
 // answer names the rendered picture, which is fetched and shown.
-#include "app/ui/properties.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
@@ -8,6 +7,7 @@
 #include "core/pump.h"
 #include "http/fetch_url.h"
 #include "http/web_request.h"
+#include "ui/properties.h"
 
 namespace {
 
@@ -26,19 +26,13 @@ void SetPreviewImageUrl(const Text& url) {
 }
 
 void GeneratePreview() {
-    if (!IsCatalogueLoaded()) {
-        ShowFeatureMessage("请先初始化字体", kTitle);
+    if (RefuseWithoutChosenFont(kTitle))
         return;
-    }
-    if (CurrentFontId() == "0") {
-        ShowFeatureMessage("请选择字体", kTitle);
-        return;
-    }
     ui::SetDisabled(kPreviewButton, true);
-    Text form =
-        BuildPreviewForm(ui::GetText(kFontIdField), ui::GetText("编辑框1"), ui::GetText("编辑框4"),
-                         ui::GetText("编辑框2"), ui::GetText("编辑框3"), ui::GetText("编辑框5"),
-                         ui::GetText("编辑框6"));
+    Text form = BuildPreviewForm(ui::GetText(kFontIdField), ui::GetText(kFontSizeField),
+                                 ui::GetText(kTextColourField), ui::GetText(kPictureWidthField),
+                                 ui::GetText(kPictureHeightField),
+                                 ui::GetText(kBackgroundColourField), ui::GetText(kContentField));
     Text answer = WebRequest(CatalogueRootUrl(), 1, form, CatalogueHeaders());
     Text url = ExtractPreviewImageUrl(answer);
     if (!url.empty()) {

@@ -5,7 +5,7 @@ if(LZF_WINDOWS)
     ${CMAKE_CURRENT_LIST_DIR}/png_control.cpp
     ${CMAKE_CURRENT_LIST_DIR}/update_check.cpp
   )
-  target_link_libraries(lzf_decor_runtime PUBLIC lzf_http lzf_httptext lzf_core
-                        gdiplus ole32 shlwapi comctl32 shell32 user32 gdi32)
+  target_link_libraries(lzf_decor_runtime PUBLIC lzf_ui lzf_http lzf_httptext lzf_core
+                        gdiplus ole32 shlwapi comctl32 user32 gdi32)
 endif()
 

@@ -2,44 +2,24 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "core/codepage.h"
 #include "core/environment.h"
 #include "core/text.h"
 #include "http/encoding.h"
 #include "http/headers.h"
 #include "http/web_request.h"
+#include "ui/dialogs.h"
 
 namespace {
-
-using codepage::Wide;
 
 // Each phase of the request (resolve, connect, send, receive) gives up after this long; the
 // whole fetch is bounded by kSkinUpdateFetchLimitMs anyway.
 constexpr int kPhaseTimeoutSeconds = 2;
 
 Text skinVersionText;
-UpdateMessageBoxFunction messageBoxHook = nullptr;
-ShellOpenFunction shellOpenHook = nullptr;
-
-int ShowUpdateMessage(const Text& text, const Text& title, unsigned flags) {
-    if (messageBoxHook)
-        return messageBoxHook(text, title, flags);
-    return MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), flags);
-}
-
-void OpenWithShell(const Text& address) {
-    if (shellOpenHook) {
-        shellOpenHook(address);
-        return;
-    }
-    ShellExecuteW(nullptr, L"open", Wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 // The fetch runs in a thread of its own so that a server that accepts the connection and then
 // stalls cannot hold the start-up longer than the limit. The job is shared: whoever finishes
@@ -170,12 +150,13 @@ void CheckSkinUpdate() {
     skinVersionText = info.versionText;
     if (!(kLocalSkinModuleVersion < info.version))
         return;
-    ShowUpdateMessage(BuildSkinUpdateMessage(info), "发现皮肤新版本", MB_OK | MB_TASKMODAL);
+    // Before the main window exists the box has no owner.
+    ui::ShowMessage(BuildSkinUpdateMessage(info), MB_OK | MB_TASKMODAL, "发现皮肤新版本", nullptr);
     // The address comes from a web page: only a web address goes to the shell, never a local
     // program, file or other protocol.
     Text address = TrimBlanks(info.downloadAddress);
     if (IsWebAddress(address))
-        OpenWithShell(address);
+        ui::OpenAddress(address);
 }
 
 const Text& SkinVersionText() {
@@ -184,12 +165,4 @@ const Text& SkinVersionText() {
 
 void ReleaseSkinVersionText() {
     Text().swap(skinVersionText);
-}
-
-void SetUpdateMessageBoxHook(UpdateMessageBoxFunction hook) {
-    messageBoxHook = hook;
-}
-
-void SetShellOpenHook(ShellOpenFunction hook) {
-    shellOpenHook = hook;
 }

@@ -46,9 +46,3 @@ void CheckSkinUpdate();
 // The announced version text of the last check, kept until exit.
 const Text& SkinVersionText();
 void ReleaseSkinVersionText();
-
-// Observation points for tests. Null restores the real message box / shell open.
-using UpdateMessageBoxFunction = int (*)(const Text& text, const Text& title, unsigned flags);
-using ShellOpenFunction = void (*)(const Text& address);
-void SetUpdateMessageBoxHook(UpdateMessageBoxFunction hook);
-void SetShellOpenHook(ShellOpenFunction hook);

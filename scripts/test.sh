@@ -10,6 +10,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
 format_ok=1
 bash scripts/check-format.sh || format_ok=0
+layers_ok=1
+bash scripts/check-layers.sh || layers_ok=0
 
 probe=$(bash scripts/can-run-32bit.sh)
 run_i686=$?
@@ -70,5 +72,7 @@ else
   echo "                           The i686 lanzifang.exe was built and checked to be a PE32 GUI image."
 fi
 [ $format_ok = 1 ] || { echo "format check failed"; nf=$((nf + 1)); }
+[ $layers_ok = 1 ] || { echo "layer check failed"; nf=$((nf + 1)); }
 echo "tests: $((np + xp + wp)) passed, $((nf + xf + wf)) failed"
-[ $native_rc = 0 ] && [ $windows64_rc = 0 ] && [ $windows_rc = 0 ] && [ $format_ok = 1 ]
+[ $native_rc = 0 ] && [ $windows64_rc = 0 ] && [ $windows_rc = 0 ] && [ $format_ok = 1 ] &&
+  [ $layers_ok = 1 ]

@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/ui/properties.h"
-#include "app/ui/threads.h"
 #include "bench/catalogue/bench_window.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
 #include "catalogue/service_headers.h"
 #include "http/web_request.h"
+#include "ui/properties.h"
+#include "ui/threads.h"
 
 namespace {
 

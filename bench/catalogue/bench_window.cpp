@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/program_windows.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/threads.h"
-#include "app/ui/window.h"
+#include "ui/dialogs.h"
+#include "ui/threads.h"
+#include "ui/window.h"
 
 namespace bench {
 namespace {

@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/properties.h"
 #include "bench/catalogue/bench_window.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
@@ -27,6 +26,7 @@
 #include "http/fetch_url.h"
 #include "http/web_request.h"
 #include "tests/support/service_client.h"
+#include "ui/properties.h"
 
 namespace {
 

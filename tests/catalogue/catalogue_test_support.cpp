@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "app/program_windows.h"
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "catalogue/catalogue_state.h"
 #include "core/codepage.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 

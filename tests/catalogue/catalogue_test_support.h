@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/dialogs.h"
 #include "core/types.h"
 #include "tests/support/service_client.h"
+#include "ui/dialogs.h"
 
 // Processes window messages until `done` is true or `timeoutMs` has passed; returns `done()`.
 bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs);

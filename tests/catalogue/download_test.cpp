@@ -2,10 +2,10 @@
 // behind or reported as done when they do not all arrive.
 #include <gtest/gtest.h>
 
-#include "app/ui/properties.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "tests/catalogue/catalogue_test_support.h"
+#include "ui/properties.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // local service (fonts 101..108 carry the names of names.txt, then synthetic fonts follow).
 #include <gtest/gtest.h>
 
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "catalogue/catalogue_state.h"
 #include "core/codepage.h"
 #include "tests/catalogue/catalogue_test_support.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "app/ui/properties.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "tests/catalogue/catalogue_test_support.h"
+#include "ui/properties.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "app/animation.h"
 #include "app/program_windows.h"
-#include "app/ui/window.h"
 #include "decor/gdiplus_runtime.h"
 #include "decor/png_control.h"
+#include "ui/window.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "decor/update_check.h"
 #include "http/encoding.h"
 #include "tests/support/service_client.h"
+#include "ui/dialogs.h"
 
 namespace {
 
@@ -25,8 +26,9 @@ struct Shown {
 std::vector<Shown> messages;
 std::vector<Text> opened;
 
-int RecordMessage(const Text& text, const Text& title, unsigned flags) {
-    messages.push_back({text, title, flags});
+int RecordMessage(const ui::MessageRequest& request) {
+    messages.push_back({request.text, request.title, request.flags});
+    EXPECT_EQ(request.owner, nullptr) << "the update message has no owner";
     return IDOK;
 }
 void RecordOpen(const Text& address) {
@@ -116,13 +118,13 @@ class UpdateCheckService : public testing::Test {
         ASSERT_TRUE(ServiceControl("reset=1"));
         messages.clear();
         opened.clear();
-        SetUpdateMessageBoxHook(RecordMessage);
-        SetShellOpenHook(RecordOpen);
+        ui::SetMessageObserver(RecordMessage);
+        ui::SetOpenAddressObserver(RecordOpen);
         SetUpdateUrl(ServiceUrl() + "skin/update.html");
     }
     void TearDown() override {
-        SetUpdateMessageBoxHook(nullptr);
-        SetShellOpenHook(nullptr);
+        ui::SetMessageObserver({});
+        ui::SetOpenAddressObserver({});
     }
     static void SetUpdateUrl(const std::string& url) {
         SetEnvironmentVariableA("LANZIFANG_UPDATE_URL", url.c_str());

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "app/program_windows.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/picture.h"
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "core/codepage.h"
 #include "embedded/lzf_pictures.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/dialogs.h"
+#include "ui/picture.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 

@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "app/program_windows.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/layout.h"
-#include "app/ui/picture.h"
-#include "app/ui/properties.h"
-#include "app/ui/threads.h"
-#include "app/ui/window.h"
 #include "core/codepage.h"
 #include "core/pump.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/dialogs.h"
+#include "ui/layout.h"
+#include "ui/picture.h"
+#include "ui/properties.h"
+#include "ui/threads.h"
+#include "ui/window.h"
 
 namespace {
 

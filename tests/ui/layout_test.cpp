@@ -14,10 +14,10 @@
 
 #include "app/animation_events.h"
 #include "app/program_windows.h"
-#include "app/ui/properties.h"
-#include "app/ui/window.h"
 #include "core/codepage.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/properties.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -396,6 +396,18 @@ TEST(Layout, AnimationWindow) {
         EXPECT_EQ(ui::GetTimerInterval(animation.hwnd, name.c_str()), k == 36 ? 1000 : 0);
     }
     EXPECT_EQ(ui::GetTimerInterval(animation.hwnd, "时钟37"), 0);
+}
+
+// Every control an event table binds and every parent a layout names is a control of that
+// layout; a binding to a control the layout lacks is reported.
+TEST(Layout, EventTablesNameControlsOfTheirLayouts) {
+    EXPECT_EQ(ui::UnknownLayoutNames(kMainWindowLayout, MainWindowEvents()), std::vector<Text>{});
+    EXPECT_EQ(ui::UnknownLayoutNames(kAnimationWindowLayout, AnimationWindowEvents()),
+              std::vector<Text>{});
+    EXPECT_EQ(ui::UnknownLayoutNames(kTipWindowLayout, {}), std::vector<Text>{});
+    const ui::EventBinding stray[] = {{.control = "超级按钮9", .event = ui::Event::Click}};
+    EXPECT_EQ(ui::UnknownLayoutNames(kMainWindowLayout, stray),
+              std::vector<Text>{"event of 超级按钮9"});
 }
 
 // 时钟1 ... 时钟34 show their own frame, 时钟35 finishes, 时钟36 trims, the window's creation

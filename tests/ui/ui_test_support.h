@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/threads.h"
 #include "core/types.h"
+#include "ui/threads.h"
 
 namespace uitest {
 

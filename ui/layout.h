@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "core/embedded_blob.h"
 #include "core/types.h"
@@ -181,5 +182,11 @@ struct EventBinding {
     int argument = 0;
     KeyHandler onKey = nullptr;
 };
+
+// What in a layout and its event table names no control of the layout: a control's parent, or
+// an event binding's control. One line each ("parent of X: Y", "event of Y"); empty when every
+// name is found. CreateLayoutWindow writes these lines to the debug log.
+std::vector<Text> UnknownLayoutNames(const WindowLayout& layout,
+                                     std::span<const EventBinding> events);
 
 }  // namespace ui

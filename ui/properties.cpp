@@ -1,13 +1,13 @@
-#include "app/ui/properties.h"
+#include "ui/properties.h"
 
 #include <commctrl.h>
 
 #include <string>
 #include <vector>
 
-#include "app/ui/internal.h"
-#include "app/ui/picture.h"
 #include "core/codepage.h"
+#include "ui/internal.h"
+#include "ui/picture.h"
 
 namespace ui {
 namespace {

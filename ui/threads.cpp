@@ -1,7 +1,7 @@
-#include "app/ui/threads.h"
+#include "ui/threads.h"
 
-#include "app/ui/window.h"
 #include "core/pump.h"
+#include "ui/window.h"
 
 namespace ui {
 namespace {

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "app/ui/layout.h"
-#include "app/ui/picture.h"
+#include "ui/layout.h"
+#include "ui/picture.h"
 
 namespace ui::detail {
 

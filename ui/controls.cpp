@@ -9,9 +9,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/ui/internal.h"
-#include "app/ui/paint.h"
 #include "core/codepage.h"
+#include "ui/internal.h"
+#include "ui/paint.h"
 
 namespace ui::detail {
 namespace {

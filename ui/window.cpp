@@ -1,6 +1,6 @@
 // Top-level windows made from layout tables: the window class, the window procedure, creation,
 // modal runs and the message loop.
-#include "app/ui/window.h"
+#include "ui/window.h"
 
 #include <commctrl.h>
 
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "app/ui/internal.h"
-#include "app/ui/threads.h"
 #include "core/codepage.h"
+#include "ui/internal.h"
+#include "ui/threads.h"
 
 namespace ui {
 namespace detail {
@@ -241,6 +241,12 @@ HWND CreateLayoutWindow(const WindowLayout& layout,
                         HWND owner) {
     RegisterClasses();
     InstallMessagePump();
+    // A parent or binding that names no control is silently without effect: say so.
+    for (const Text& name : UnknownLayoutNames(layout, events)) {
+        Text line = "lanzifang: layout \"" + Text(layout.title ? layout.title : "") +
+                    "\": no control for the " + name + "\n";
+        OutputDebugStringA(line.c_str());
+    }
     const wchar_t* className = layout.className ? layout.className : kSharedClass;
     if (!RegisterTopClass(className))
         return nullptr;

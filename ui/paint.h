@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "app/ui/picture.h"
 #include "core/types.h"
+#include "ui/picture.h"
 
 namespace ui::detail {
 

@@ -1,11 +1,11 @@
-#include "app/ui/picture.h"
+#include "ui/picture.h"
 
 #include <png.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/ui/paint.h"
+#include "ui/paint.h"
 
 namespace ui {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/ui/internal.h"
-#include "app/ui/paint.h"
+#include "ui/internal.h"
+#include "ui/paint.h"
 
 namespace ui::detail {
 

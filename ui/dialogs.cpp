@@ -1,4 +1,4 @@
-#include "app/ui/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "app/ui/internal.h"
-#include "app/ui/window.h"
 #include "core/codepage.h"
+#include "ui/internal.h"
+#include "ui/window.h"
 
 namespace ui {
 namespace {
