@@ -92,6 +92,26 @@ bool ParseFault(const std::vector<std::pair<std::string, std::string>>& items,
             f->file = value;
         } else if (key == "gzip") {
             ok = ReadBool(key, value, &f->gzip, error);
+        } else if (key == "deflate") {
+            f->deflate = Lower(value);
+            if (f->deflate != "zlib" && f->deflate != "raw") {
+                *error = "deflate is zlib or raw";
+                ok = false;
+            }
+        } else if (key == "gzip_zeros_mib") {
+            ok = ReadInt(key, value, 0, 4096, &n, error);
+            f->gzip_zeros = n * 1024 * 1024;
+        } else if (key == "header_lines") {
+            ok = ReadInt(key, value, 1, 1 << 20, &n, error);
+            f->header_lines = static_cast<int>(n);
+        } else if (key == "header_line_bytes") {
+            ok = ReadInt(key, value, 1, 64 << 20, &n, error);
+            f->header_line_bytes = n;
+        } else if (key == "raw") {
+            f->raw = value;
+        } else if (key == "reset_after") {
+            ok = ReadInt(key, value, 0, 1LL << 40, &n, error);
+            f->reset_after = n;
         } else if (key == "meta_charset") {
             f->meta_charset = value;
         } else if (key == "meta_offset") {

@@ -29,6 +29,11 @@ struct Fault {
     std::int64_t huge_bytes = -1;      // generated body of this many bytes, streamed
     std::string file;                  // serve this file's bytes, streamed
     bool gzip = false;                 // compress the body (Content-Encoding: gzip)
+    std::string deflate;           // "zlib" or "raw": deflate the body (Content-Encoding: deflate)
+    std::int64_t gzip_zeros = -1;  // the body is the gzip stream of this many zero bytes
+    int header_lines = 0;          // this many extra header lines
+    std::int64_t header_line_bytes = 0;  // one extra header line this long
+    std::optional<std::string> raw;      // the whole answer, verbatim; the connection closes after
 
     // Pages of the catalogue.
     std::string meta_charset;  // declare this charset in a meta tag ...
@@ -45,6 +50,7 @@ struct Fault {
     bool no_content_length = false;    // declare none (body ends when the connection closes)
     bool chunked = false;              // chunked transfer encoding
     bool keep_alive = true;            // false: close the connection after the answer
+    std::int64_t reset_after = -1;     // reset the connection after this many body bytes
 
     bool Matches(const std::string& request_path) const;
 };

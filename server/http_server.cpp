@@ -66,6 +66,14 @@ class SocketStream : public Stream {
         close(fd_);
         fd_ = -1;
     }
+    void Abort() override {
+        if (fd_ < 0)
+            return;
+        linger hard{1, 0};  // a zero linger time makes close send a reset
+        setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        close(fd_);
+        fd_ = -1;
+    }
 
   private:
     int fd_;
@@ -308,12 +316,38 @@ void Sleep(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Writes bytes in pieces of r.drip_bytes, r.drip_ms apart, and resets the connection once
+// r.reset_after bytes are out. False when the connection is gone.
+bool WriteDripping(Stream& s, const HttpResponse& r, const std::string& bytes) {
+    const size_t piece = r.drip_bytes > 0 ? static_cast<size_t>(r.drip_bytes) : bytes.size();
+    size_t limit = bytes.size();
+    if (r.reset_after >= 0 && static_cast<std::uint64_t>(r.reset_after) < limit)
+        limit = static_cast<size_t>(r.reset_after);
+    for (size_t sent = 0; sent < limit;) {
+        const size_t n = std::min(piece, limit - sent);
+        if (!s.Write(bytes.data() + sent, n))
+            return false;
+        sent += n;
+        if (r.drip_ms > 0 && sent < limit)
+            Sleep(r.drip_ms);
+    }
+    if (limit < bytes.size()) {
+        s.Abort();
+        return false;
+    }
+    return true;
+}
+
 // Sends a response; false when the connection must be closed afterwards.
 bool WriteResponse(Stream& s, const HttpRequest& request, HttpResponse& r, bool want_keep_alive) {
     Sleep(r.delay_ms);
+    if (r.raw) {
+        WriteDripping(s, r, *r.raw);
+        return false;
+    }
     const std::uint64_t size = r.body ? r.body->Size() : 0;
-    bool keep = want_keep_alive && r.keep_alive && r.close_after < 0 && r.content_length < 0 &&
-                !r.no_content_length;
+    bool keep = want_keep_alive && r.keep_alive && r.close_after < 0 && r.reset_after < 0 &&
+                r.content_length < 0 && !r.no_content_length;
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " +
                        (r.reason.empty() ? ReasonPhrase(r.status) : r.reason) + "\r\n";
     head += "Server: lanzifang-catalogue\r\n";
@@ -342,6 +376,8 @@ bool WriteResponse(Stream& s, const HttpRequest& request, HttpResponse& r, bool 
     std::uint64_t limit = size;
     if (r.close_after >= 0 && static_cast<std::uint64_t>(r.close_after) < limit)
         limit = static_cast<std::uint64_t>(r.close_after);
+    if (r.reset_after >= 0 && static_cast<std::uint64_t>(r.reset_after) < limit)
+        limit = static_cast<std::uint64_t>(r.reset_after);
     std::uint64_t sent = 0;
     while (sent < limit) {
         size_t want = static_cast<size_t>(std::min<std::uint64_t>(piece, limit - sent));
@@ -367,8 +403,12 @@ bool WriteResponse(Stream& s, const HttpRequest& request, HttpResponse& r, bool 
         if (r.drip_ms > 0 && sent < limit)
             Sleep(r.drip_ms);
     }
-    if (sent < size)
-        return false;  // closed early on purpose
+    if (sent < size) {
+        // Ended early on purpose: closed, or reset when asked.
+        if (r.reset_after >= 0 && sent == static_cast<std::uint64_t>(r.reset_after))
+            s.Abort();
+        return false;
+    }
     if (r.chunked && !s.Write("0\r\n\r\n", 5))
         return false;
     return keep;

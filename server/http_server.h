@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ class Stream {
     virtual bool Write(const char* data, size_t size) = 0;
     // Ends the connection: flushes, then closes gracefully.
     virtual void Close() = 0;
+    // Ends the connection at once with a reset where the stream can (else as Close).
+    virtual void Abort() { Close(); }
 };
 
 // Wraps an accepted socket; nullptr when the connection cannot be set up (e.g. TLS handshake).
@@ -71,6 +74,10 @@ struct HttpResponse {
     bool no_content_length = false;
     bool chunked = false;
     bool keep_alive = true;
+    std::int64_t reset_after = -1;  // reset the connection after this many body bytes
+    // Written verbatim instead of an answer built from the fields above (delay and drip still
+    // apply; reset_after counts its bytes); the connection closes after it.
+    std::optional<std::string> raw;
 };
 
 using Handler = std::function<HttpResponse(const HttpRequest&)>;

@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <random>
 
 #include "server/render.h"
@@ -16,9 +18,12 @@ constexpr size_t kMaxPictures = 64;
 constexpr size_t kMaxPictureBytes = 256u << 20;
 constexpr std::uint64_t kMaxGzipInput = 64u << 20;
 
-std::string Gzip(const std::string& in) {
+// Compresses with deflate in a gzip wrapper (window_bits 15 + 16), a zlib wrapper (15) or none
+// (-15).
+std::string Compress(const std::string& in, int window_bits) {
     z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, window_bits, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK)
         return in;
     std::string out(deflateBound(&z, in.size()) + 32, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
@@ -29,6 +34,49 @@ std::string Gzip(const std::string& in) {
     out.resize(z.total_out);
     deflateEnd(&z);
     return out;
+}
+
+std::string Gzip(const std::string& in) {
+    return Compress(in, 15 + 16);
+}
+
+// The gzip stream of `size` zero bytes, made piece by piece (a bomb: tiny on the wire, huge
+// once inflated).
+std::string GzipOfZeros(std::uint64_t size) {
+    z_stream z{};
+    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return std::string();
+    static const std::string zeros(1 << 20, '\0');
+    std::string out;
+    char buffer[1 << 16];
+    std::uint64_t left = size;
+    int flush = Z_NO_FLUSH;
+    do {
+        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(left, zeros.size()));
+        left -= take;
+        flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = static_cast<uInt>(take);
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buffer);
+            z.avail_out = sizeof buffer;
+            deflate(&z, flush);
+            out.append(buffer, sizeof buffer - z.avail_out);
+        } while (z.avail_out == 0);
+    } while (flush != Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
+// Made once per size: a gibibyte takes a few seconds to compress.
+const std::string& CachedGzipOfZeros(std::uint64_t size) {
+    static std::mutex mutex;
+    static std::map<std::uint64_t, std::string> made;
+    std::lock_guard lock(mutex);
+    auto it = made.find(size);
+    if (it == made.end())
+        it = made.emplace(size, GzipOfZeros(size)).first;
+    return it->second;
 }
 
 std::string ReadAll(BodySource& body) {
@@ -305,7 +353,20 @@ HttpResponse Service::Finish(Page page, const HttpRequest& request, const Fault&
     if (fault.gzip && r.body && r.body->Size() <= kMaxGzipInput) {
         r.body = StringBody(Gzip(ReadAll(*r.body)));
         r.headers.push_back("Content-Encoding: gzip");
+    } else if (!fault.deflate.empty() && r.body && r.body->Size() <= kMaxGzipInput) {
+        r.body = StringBody(Compress(ReadAll(*r.body), fault.deflate == "raw" ? -15 : 15));
+        r.headers.push_back("Content-Encoding: deflate");
+    } else if (fault.gzip_zeros >= 0) {
+        r.status = fault.status ? fault.status : 200;
+        r.content_type = "application/octet-stream";
+        r.body = StringBody(CachedGzipOfZeros(static_cast<std::uint64_t>(fault.gzip_zeros)));
+        r.headers.push_back("Content-Encoding: gzip");
     }
+    for (int i = 0; i < fault.header_lines; ++i)
+        r.headers.push_back("X-Filler-" + std::to_string(i) + ": lzf");
+    if (fault.header_line_bytes > 0)
+        r.headers.push_back("X-Filler: " +
+                            std::string(static_cast<size_t>(fault.header_line_bytes), 'a'));
     for (const auto& h : fault.headers)
         r.headers.push_back(h);
     r.delay_ms = fault.delay_ms;
@@ -316,6 +377,8 @@ HttpResponse Service::Finish(Page page, const HttpRequest& request, const Fault&
     r.no_content_length = fault.no_content_length;
     r.chunked = fault.chunked;
     r.keep_alive = fault.keep_alive;
+    r.reset_after = fault.reset_after;
+    r.raw = fault.raw;
     return r;
 }
 

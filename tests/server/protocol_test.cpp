@@ -20,6 +20,8 @@
 #include <regex>
 #include <sstream>
 
+#include <zlib.h>
+
 #include "server/text_util.h"
 #include "tests/server/png_decode.h"
 #include "tests/support/service_client.h"
@@ -490,6 +492,57 @@ TEST_F(ServiceTest, WireRulesBreakTheFramingAsAsked) {
     Answer closed = Fetch("GET /FontDesc/101 HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(closed.status, 200);  // answered and closed although keep-alive was asked
     EXPECT_EQ(HeaderOf(closed, "Connection"), "close");
+}
+
+// The rules behind the engines' hostile-answer tables: what they put on the wire.
+TEST_F(ServiceTest, HostileAnswerRules) {
+    // A raw answer goes out byte for byte, whatever the request was, and the connection ends.
+    const std::string raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 7\r\n\r\nab";
+    ASSERT_TRUE(ServiceControl("path=/raw&raw=" + ServiceEscape(raw)));
+    EXPECT_EQ(Fetch("GET /raw HTTP/1.1\r\nHost: x\r\n\r\n").raw, raw);
+
+    // Deflate with and without the zlib wrapper, and a gzip bomb: inflated, each gives its size.
+    auto inflated = [](const std::string& data, int window_bits) {
+        z_stream z{};
+        EXPECT_EQ(inflateInit2(&z, window_bits), Z_OK);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z.avail_in = static_cast<uInt>(data.size());
+        std::string out;
+        char buffer[1 << 16];
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            z.next_out = reinterpret_cast<Bytef*>(buffer);
+            z.avail_out = sizeof buffer;
+            rc = inflate(&z, Z_NO_FLUSH);
+            out.append(buffer, sizeof buffer - z.avail_out);
+        }
+        inflateEnd(&z);
+        return rc == Z_STREAM_END ? out : std::string("<corrupt>");
+    };
+    for (const auto& [mode, bits] : {std::pair{"zlib", 15}, std::pair{"raw", -15}}) {
+        ASSERT_TRUE(ServiceControl(std::string("path=/big&body=hello%20hello&deflate=") + mode));
+        Answer a = Get("/big");
+        EXPECT_EQ(HeaderOf(a, "Content-Encoding"), "deflate");
+        EXPECT_EQ(inflated(a.body, bits), "hello hello") << mode;
+    }
+    ASSERT_TRUE(ServiceControl("path=/big&gzip_zeros_mib=4"));
+    Answer bomb = Get("/big");
+    EXPECT_EQ(HeaderOf(bomb, "Content-Encoding"), "gzip");
+    EXPECT_LT(bomb.body.size(), 64u * 1024);
+    EXPECT_EQ(inflated(bomb.body, 15 + 16), std::string(4u << 20, '\0'));
+
+    // Header bombs.
+    ASSERT_TRUE(ServiceControl("path=/big&body=x&header_lines=300&header_line_bytes=5000"));
+    Answer heavy = Get("/big");
+    EXPECT_EQ(HeaderOf(heavy, "X-Filler-299"), "lzf");
+    EXPECT_EQ(HeaderOf(heavy, "X-Filler"), std::string(5000, 'a'));
+    EXPECT_EQ(heavy.body, "x");
+
+    // A reset in the middle of the body: the declared length, then part of the body at most.
+    ASSERT_TRUE(ServiceControl("path=/big&huge_bytes=100000&reset_after=1000"));
+    Answer reset = Get("/big");
+    EXPECT_EQ(HeaderOf(reset, "Content-Length"), "100000");
+    EXPECT_LE(reset.body.size(), 1000u);
 }
 
 TEST_F(ServiceTest, DelayAndDripHoldTheAnswerBack) {
