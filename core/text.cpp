@@ -35,18 +35,55 @@ bool MatchesAt(const Text& s, std::size_t at, const Text& needle, bool ignore_ca
     return true;
 }
 
+// A search that walks the character boundaries of one text once, for callers that search it
+// again and again from left to right (splitting, replacing): each search goes on from the
+// boundary where the previous one stopped, so the whole walk is linear in the text.
+class BoundaryWalk {
+  public:
+    explicit BoundaryWalk(const Text& s) : s_(s) {}
+
+    // Index (0-based) of the first match at a character start at or after `from`, or npos.
+    // `from` must not be less than the `from` of the previous call.
+    std::size_t Find(const Text& needle, std::size_t from, bool ignore_case) {
+        if (needle.empty() || needle.size() > s_.size())
+            return Text::npos;
+        const std::size_t last = s_.size() - needle.size();
+        if (!ignore_case) {
+            // Candidates come from the library search; a candidate counts only when the walk
+            // over the boundaries lands on it.
+            for (std::size_t at = s_.find(needle, from); at != Text::npos && at <= last;
+                 at = s_.find(needle, at + 1)) {
+                WalkTo(at);
+                if (boundary_ == at)
+                    return at;
+            }
+            return Text::npos;
+        }
+        WalkTo(from);
+        for (; boundary_ <= last; boundary_ += CharLengthAt(s_, boundary_)) {
+            if (MatchesAt(s_, boundary_, needle, true))
+                return boundary_;
+        }
+        return Text::npos;
+    }
+
+  private:
+    // Advances the walk to the first character start at or after `at`.
+    void WalkTo(std::size_t at) {
+        while (boundary_ < at && boundary_ < s_.size())
+            boundary_ += CharLengthAt(s_, boundary_);
+    }
+
+    const Text& s_;
+    std::size_t boundary_ = 0;
+};
+
 // Index (0-based) of the first match at or after index `from`, or npos.
 std::size_t FindIndex(const Text& s,
                       const Text& needle,
                       std::size_t from,
                       bool ignore_case = false) {
-    if (needle.empty() || needle.size() > s.size())
-        return Text::npos;
-    for (std::size_t i = 0; i + needle.size() <= s.size(); i += CharLengthAt(s, i)) {
-        if (i >= from && MatchesAt(s, i, needle, ignore_case))
-            return i;
-    }
-    return Text::npos;
+    return BoundaryWalk(s).Find(needle, from, ignore_case);
 }
 
 bool IsBlankAt(const Text& s, std::size_t i, std::size_t len) {
@@ -110,9 +147,10 @@ std::vector<Text> SplitText(const Text& s, const Text& sep) {
         pieces.push_back(s);
         return pieces;
     }
+    BoundaryWalk walk(s);
     std::size_t from = 0;
     while (from < s.size()) {
-        std::size_t at = FindIndex(s, sep, from);
+        std::size_t at = walk.Find(sep, from, false);
         if (at == Text::npos) {
             pieces.push_back(s.substr(from));
             break;
@@ -137,9 +175,10 @@ Text ReplaceAll(const Text& s, const Text& from, const Text& to, bool ignore_cas
     if (from.empty())
         return s;
     Text out;
+    BoundaryWalk walk(s);
     std::size_t pos = 0;
     for (;;) {
-        std::size_t at = FindIndex(s, from, pos, ignore_case);
+        std::size_t at = walk.Find(from, pos, ignore_case);
         if (at == Text::npos)
             break;
         out.append(s, pos, at - pos);
