@@ -1,11 +1,12 @@
 # The request engines. The text rules they share with no transport (header completion,
-# response header scan, page charsets) are portable and built in both trees; the engines
-# themselves (WinHTTP, WinInet) only in the Windows tree.
+# response header scan, answer framing and decoding, page charsets) are portable and built in
+# both trees; the engines themselves (WinHTTP, WinInet) only in the Windows tree.
 add_library(lzf_httprules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/request_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/charset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/answer.cpp
 )
-target_link_libraries(lzf_httprules PUBLIC lzf_httptext lzf_script lzf_core)
+target_link_libraries(lzf_httprules PUBLIC lzf_httptext lzf_script lzf_core PRIVATE lzf_zlib)
 
 if(LZF_WINDOWS)
   add_library(lzf_http STATIC
