@@ -8,8 +8,10 @@
 
 #include "core/types.h"
 
-// Header blocks larger than this are refused whole (a header bomb, not an answer).
+// Header blocks larger than this, or with more lines, are refused whole (a header bomb, not an
+// answer).
 constexpr size_t kMaxAnswerHeaderBytes = 256 * 1024;
+constexpr size_t kMaxAnswerHeaderLines = 1000;
 
 enum class ContentCoding {
     kIdentity,  // no Content-Encoding (or "identity")
@@ -27,7 +29,8 @@ struct AnswerFraming {
 
 // Reads a raw response header block (status line first, lines joined by CR LF, the blank line
 // at the end or not). False when the answer must not be used, whatever its body:
-// - the block is larger than kMaxAnswerHeaderBytes, or has no "HTTP/x.y NNN" status line;
+// - the block is larger than kMaxAnswerHeaderBytes or longer than kMaxAnswerHeaderLines, or
+//   has no "HTTP/x.y NNN" status line;
 // - Transfer-Encoding is anything but one "chunked" (any letter case), or comes together with
 //   Content-Length: the transport's reading of such a body cannot be trusted;
 // - Content-Length is not a decimal number, or two Content-Length lines disagree;

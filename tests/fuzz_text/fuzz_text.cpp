@@ -1,6 +1,7 @@
 // A mutation fuzzer for everything the program reads from the network before it becomes a list
 // row, a picture address, a download permission, a cookie or a file name: the service's home
-// page, preview answer and description answer, response header blocks, charsets and encodings.
+// page, preview answer and description answer, response header blocks and their framing,
+// compressed bodies, charsets and encodings.
 // It starts from pages the local service serves, mutates them deterministically (bit flips,
 // byte writes, the markers the parsers look for, cuts, splices) and runs each result through
 // the parsers. Beyond "no crash and no sanitizer report" it checks what the program relies on:
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "catalogue/scrape.h"
+#include "http/answer.h"
 #include "http/charset.h"
 #include "http/encoding.h"
 #include "http/headers.h"
@@ -187,6 +189,17 @@ void RunOne(const std::string& in, std::uint64_t iteration) {
     MergeCookies(ownJar, "x=1; a=9");
     ParseContentLength(in);
     ResponseStatusCode(in);
+    AnswerFraming framing;
+    if (ReadAnswerFraming(in, &framing) && framing.chunked && framing.length >= 0)
+        Fail("answer framed by both a length and chunks", in.substr(0, 200));
+    // Any body as a compressed one: never more out than the bound, never a crash.
+    std::string inflated;
+    const size_t bound = 4096;
+    for (ContentCoding coding : {ContentCoding::kGzip, ContentCoding::kDeflate}) {
+        if (DecodeContent(in, coding, bound, inflated) ? inflated.size() > bound
+                                                       : !inflated.empty())
+            Fail("decoded body past its bound or left after a failure", in.substr(0, 200));
+    }
     NormalizeHeaderNames(in);
     HeaderValue(in, "Connection");
     BuildWebRequestHeaders(in, 1, "c=1", true, true);

@@ -37,6 +37,14 @@ TEST(AnswerFraming, HeaderBlocks) {
         {"identity", ok + "Content-Encoding: identity\r\n\r\n", true, 200},
         {"line without colon", ok + "bogus\r\nContent-Length: 1\r\n\r\n", true, 200, false, 1},
         {"status 100", "HTTP/1.1 100 Continue\r\n\r\n", true, 100},
+        {"as many header lines as allowed",
+         [&] {
+             std::string b = ok;
+             for (size_t i = 0; i < kMaxAnswerHeaderLines; ++i)
+                 b += "X-Filler: a\r\n";
+             return b + "\r\n";
+         }(),
+         true, 200},
 
         {"empty", "", false},
         {"no status line", "hello world\r\n\r\n", false},
@@ -59,6 +67,14 @@ TEST(AnswerFraming, HeaderBlocks) {
         {"unknown coding", ok + "Content-Encoding: br\r\n\r\n", false},
         {"two codings", ok + "Content-Encoding: gzip, deflate\r\n\r\n", false},
         {"two coding lines", ok + "Content-Encoding: gzip\r\nContent-Encoding: gzip\r\n\r\n",
+         false},
+        {"too many header lines",
+         [&] {
+             std::string b = ok;
+             for (size_t i = 0; i <= kMaxAnswerHeaderLines; ++i)
+                 b += "X-Filler: a\r\n";
+             return b + "\r\n";
+         }(),
          false},
         {"header block too large",
          ok + "X-Filler: " + std::string(kMaxAnswerHeaderBytes, 'a') + "\r\n\r\n", false},
