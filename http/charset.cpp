@@ -1,5 +1,6 @@
 #include "http/charset.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 
@@ -106,12 +107,24 @@ bool DecodeCharset(std::string_view body, const Text& charset, Text& out) {
     const unsigned cp = CodePageForCharset(charset);
     if (cp == 0)
         return false;
-    std::u16string wide = codepage::ToWide(body, cp);
-    if (!wide.empty() && wide[0] == u'\xFEFF')
-        wide.erase(0, 1);
-    const size_t zero = wide.find(u'\0');
-    if (zero != std::u16string::npos)
-        wide.resize(zero);
-    out = codepage::FromWide(wide, codepage::kGbk);
+    // Every charset of the table keeps ASCII as it is, so a zero byte is a zero character.
+    body = body.substr(0, body.find('\0'));
+    // Converted a slice at a time, so that only one slice is ever held in UTF-16. A slice ends
+    // after a line break or a '>', which no multi-byte sequence of these charsets contains.
+    constexpr size_t kSlice = 1 << 20;
+    Text result;
+    for (size_t at = 0; at < body.size();) {
+        size_t end = std::min(body.size(), at + kSlice);
+        if (end < body.size()) {
+            const size_t cut = body.substr(at, end - at).find_last_of("\n>");
+            end = cut == std::string_view::npos ? body.size() : at + cut + 1;
+        }
+        std::u16string wide = codepage::ToWide(body.substr(at, end - at), cp);
+        if (at == 0 && !wide.empty() && wide[0] == u'\xFEFF')
+            wide.erase(0, 1);
+        result += codepage::FromWide(wide, codepage::kGbk);
+        at = end;
+    }
+    out = std::move(result);
     return true;
 }

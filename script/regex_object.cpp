@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "core/codepage.h"
@@ -202,6 +203,28 @@ bool RegexObject::Search(const Text& pattern,
                          bool quote_placeholder) {
     std::shared_ptr<const Result> previous = std::move(result_);
     result_.reset();
+    // The subject is held several times over (its UTF-16 form, the offset map): a larger one,
+    // which only a hostile page can be, is refused as an engine limit rather than risking the
+    // memory of the whole process.
+    if (subject.size() > kMaxRegexSubjectBytes)
+        return false;
+    try {
+        return SearchConverted(pattern, subject, case_sensitive, multi_line, global,
+                               quote_placeholder, std::move(previous));
+    } catch (const std::bad_alloc&) {
+        result_.reset();
+        lastSubject_.reset();
+        return false;
+    }
+}
+
+bool RegexObject::SearchConverted(const Text& pattern,
+                                  const Text& subject,
+                                  bool case_sensitive,
+                                  bool multi_line,
+                                  bool global,
+                                  bool quote_placeholder,
+                                  std::shared_ptr<const Result> previous) {
     auto result = std::make_shared<Result>();
     result->pattern = quote_placeholder ? ReplacePlaceholder(pattern) : pattern;
     result->global = global;

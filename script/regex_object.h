@@ -4,11 +4,16 @@
 // character; every text handed back is cut out of the original GBK subject byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "core/types.h"
 
 class WideSubject;
+
+// A subject larger than this is refused (Search gives false): matching holds it several times
+// over, which a 32-bit process cannot afford for a hostile page.
+constexpr std::size_t kMaxRegexSubjectBytes = 64u << 20;
 
 class RegexObject {
   public:
@@ -21,7 +26,8 @@ class RegexObject {
     RegexObject& operator=(RegexObject&&) noexcept;
 
     // Runs the search and keeps its result, forgetting any earlier one. Returns false when the
-    // pattern is rejected (or matching hits an engine limit); then every reader gives "" or 0.
+    // pattern is rejected (or matching hits an engine limit: a subject over
+    // kMaxRegexSubjectBytes, memory running out); then every reader gives "" or 0.
     // A search that finds nothing returns true with 0 matches. With `quote_placeholder`
     // every "#引号" in the pattern stands for a double quote.
     bool Search(const Text& pattern,
@@ -49,6 +55,13 @@ class RegexObject {
     struct Result;
 
   private:
+    bool SearchConverted(const Text& pattern,
+                         const Text& subject,
+                         bool case_sensitive,
+                         bool multi_line,
+                         bool global,
+                         bool quote_placeholder,
+                         std::shared_ptr<const Result> previous);
     std::shared_ptr<const WideSubject> Convert(const Text& subject, const Result* previous) const;
 
     std::shared_ptr<const Result> result_;
