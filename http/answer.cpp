@@ -78,7 +78,6 @@ bool ReadAnswerFraming(std::string_view block, AnswerFraming* framing) {
     if (block.size() > kMaxAnswerHeaderBytes)
         return false;
     size_t at = 0;
-    size_t lines = 0;
     bool first = true;
     bool transferEncoding = false;
     while (at < block.size()) {
@@ -98,7 +97,7 @@ bool ReadAnswerFraming(std::string_view block, AnswerFraming* framing) {
         }
         if (line.empty())
             break;  // the end of the block
-        if (++lines > kMaxAnswerHeaderLines)
+        if (++framing->lines > kMaxAnswerHeaderLines)
             return false;
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos)

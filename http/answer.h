@@ -25,6 +25,7 @@ struct AnswerFraming {
     bool chunked = false;   // Transfer-Encoding: chunked
     long long length = -1;  // Content-Length, -1 when there is none
     ContentCoding coding = ContentCoding::kIdentity;
+    size_t lines = 0;  // header lines after the status line
 };
 
 // Reads a raw response header block (status line first, lines joined by CR LF, the blank line

@@ -88,6 +88,9 @@ TEST(AnswerFraming, HeaderBlocks) {
         EXPECT_EQ(f.chunked, c.chunked) << c.name;
         EXPECT_EQ(f.length, c.length) << c.name;
         EXPECT_EQ(f.coding, c.coding) << c.name;
+        EXPECT_EQ(f.lines > 0, c.block.find("\r\n") + 2 < c.block.size() &&
+                                   c.block.compare(c.block.find("\r\n") + 2, 2, "\r\n") != 0)
+            << c.name;
     }
 }
 
