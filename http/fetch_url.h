@@ -1,6 +1,6 @@
-// FetchUrlBytes: a plain synchronous GET that returns the body exactly as the server sent it
-// (no headers of our own, no cookies). Used for the rendered preview picture. Pending window
-// messages are processed once the request has been sent.
+// FetchUrlBytes: a plain synchronous GET that returns the body as the server sent it (decoded
+// when it came compressed; no headers of our own, no cookies). Used for the rendered preview
+// picture. Pending window messages are processed once while the request is out.
 #pragma once
 
 #include "core/types.h"
@@ -12,10 +12,16 @@ struct FetchResult {
     bool complete = false;
 };
 
-// A body larger than this is refused (empty bytes, complete = false).
+// A body larger than this (as read, or once decoded) is refused (empty bytes, complete = false).
 constexpr unsigned long long kFetchMaxResponseBytes = 256ull * 1024 * 1024;
+
+// The whole fetch gives up after this long, however the server paces what it sends.
+constexpr unsigned kFetchDeadlineMs = 30000;
 
 // Returns the body of the answer, or empty bytes when the request could not be made, failed
 // part-way or was too large. An HTTP error status still returns its body: callers that must not
 // keep an error page check `result->status`.
-Bytes FetchUrlBytes(const Text& url, FetchResult* result = nullptr);
+// `deadline_ms` bounds the whole fetch.
+Bytes FetchUrlBytes(const Text& url,
+                    FetchResult* result = nullptr,
+                    unsigned deadline_ms = kFetchDeadlineMs);

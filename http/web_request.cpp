@@ -3,6 +3,7 @@
 #include "http/winhttp_session.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "core/codepage.h"
@@ -57,30 +58,15 @@ const wchar_t* W(const std::u16string& s) {
     return reinterpret_cast<const wchar_t*>(s.c_str());
 }
 
-// The raw response header block as UTF-16; false when it cannot be read.
-bool QueryRawHeaders(HINTERNET request, std::u16string& block) {
-    DWORD size = 0;
-    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                        WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
-    if (size == 0)
-        return false;
-    block.assign(size / sizeof(char16_t) + 1, u'\0');
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                             block.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
-        LogWinHttpFailure("WinHttpQueryHeaders");
-        return false;
-    }
-    block.resize(size / sizeof(char16_t));
-    return true;
-}
-
 }  // namespace
 
-Text WebRequest(const Text& url,
-                int method,
-                const Text& body_text,
-                const Text& extra_headers,
-                const WebRequestOptions& o) {
+namespace {
+
+Text RunWebRequest(const Text& url,
+                   int method,
+                   const Text& body_text,
+                   const Text& extra_headers,
+                   const WebRequestOptions& o) {
     // Declared first so that it runs last, after the handles below are closed (request,
     // connection, session: the reverse of their declaration).
     ExitPumps pumps;
@@ -201,37 +187,37 @@ Text WebRequest(const Text& url,
     pumps.Passed();
 
     const Bytes& bodyBytes = o.body_bytes;
-    const void* body = bodyBytes.empty() ? static_cast<const void*>(body_text.data())
-                                         : static_cast<const void*>(bodyBytes.data());
-    const DWORD bodyLength =
-        static_cast<DWORD>(bodyBytes.empty() ? body_text.size() : bodyBytes.size());
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            bodyLength ? const_cast<void*>(body) : WINHTTP_NO_REQUEST_DATA,
-                            bodyLength, bodyLength, 0)) {
-        LogWinHttpFailure("WinHttpSendRequest");
-        return fail(kSendError);
-    }
-    pumps.Passed();
-
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) {
-        LogWinHttpFailure("WinHttpReceiveResponse");
-        return fail(kReceiveError);
-    }
-    pumps.Passed();
-
-    // A body that fails part-way, arrives shorter than announced or exceeds the limit is a
-    // failed read: no partial page is handed on as if it were whole. The body is read into
-    // the text that becomes the page, so a large page is not held twice.
+    std::string body =
+        bodyBytes.empty() ? body_text : std::string(bodyBytes.begin(), bodyBytes.end());
+    // Send, receive and read run on a thread of their own: the whole call ends by the deadline
+    // even while a server sends nothing or one byte at a time. A body that fails part-way,
+    // arrives shorter than announced, exceeds the limit or cannot be decoded is a failed read:
+    // no partial page is handed on as if it were whole. It is read into the text that becomes
+    // the page, so a large page is not held twice.
     Text received;
-    if (ReadWinHttpBody(request.get(), received, kMaxResponseBytes, method != 2) !=
-        BodyRead::kComplete)
-        return fail(kReadError);
-
-    std::u16string rawHeaders;
-    if (!QueryRawHeaders(request.get(), rawHeaders)) {
-        PumpPendingMessages();
-        return Text();
+    WinHttpAnswer answer;
+    const Exchange exchange =
+        ExchangeWinHttp(std::move(session), std::move(connection), std::move(request),
+                        std::move(body), method == 2, o.max_bytes ? o.max_bytes : kMaxResponseBytes,
+                        o.deadline_ms ? o.deadline_ms : kWebRequestDeadlineMs, &answer, received);
+    switch (exchange) {
+        case Exchange::kSendFailed:
+            return fail(kSendError);
+        case Exchange::kNoAnswer:
+        case Exchange::kTimedOut:
+            pumps.Passed();
+            return fail(kReceiveError);
+        case Exchange::kComplete:
+            break;
+        default:
+            pumps.Passed();
+            pumps.Passed();
+            return fail(kReadError);
     }
+    pumps.Passed();
+    pumps.Passed();
+
+    const std::u16string& rawHeaders = answer.rawHeaders;
     const Text responseHeaders = codepage::FromWide(rawHeaders, codepage::kGbk);
     if (o.response_headers)
         *o.response_headers = responseHeaders;
@@ -267,4 +253,21 @@ Text WebRequest(const Text& url,
     }
     PumpPendingMessages();
     return page;
+}
+
+}  // namespace
+
+Text WebRequest(const Text& url,
+                int method,
+                const Text& body_text,
+                const Text& extra_headers,
+                const WebRequestOptions& options) {
+    try {
+        return RunWebRequest(url, method, body_text, extra_headers, options);
+    } catch (const std::bad_alloc&) {
+        // What the network sent may not fit in memory; that ends this call, not the program.
+        if (options.status)
+            *options.status = kReadError;
+        return Text();
+    }
 }

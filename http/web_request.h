@@ -15,8 +15,13 @@
 #include "core/types.h"
 #include "http/request_text.h"
 
-// A response body larger than this is refused (713) instead of being read into memory.
+// A response body larger than this (read, or once decoded when it came compressed) is refused
+// (713) instead of being held in memory.
 constexpr unsigned long long kMaxResponseBytes = 256ull * 1024 * 1024;
+
+// A call gives up after this long in all (712 before the answer arrived, 713 while its body
+// was read), however the server paces what it sends.
+constexpr unsigned kWebRequestDeadlineMs = 30000;
 
 struct WebRequestOptions {
     // In/out: cookie text to send ("a=1; b=2"); receives the merged jar when cookies are merged.
@@ -51,6 +56,10 @@ struct WebRequestOptions {
     Bytes body_bytes;
     // Re-capitalise header names before sending.
     bool normalize_header_names = true;
+    // A smaller bound on the body than kMaxResponseBytes (0: that bound).
+    unsigned long long max_bytes = 0;
+    // A shorter deadline for the whole call than kWebRequestDeadlineMs (0: that deadline).
+    unsigned deadline_ms = 0;
 };
 
 // Performs the request and returns the body as GBK text (empty on every failure). An HTTP error

@@ -1,12 +1,16 @@
 #include "http/winhttp_session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "core/codepage.h"
 #include "core/text.h"
-#include "http/request_text.h"
+#include "http/answer.h"
+#include "http/transfer.h"
 
 void LogWinHttpFailure(const char* call) {
     char line[160];
@@ -14,25 +18,6 @@ void LogWinHttpFailure(const char* call) {
                   static_cast<unsigned long>(GetLastError()));
     OutputDebugStringA(line);
 }
-
-namespace {
-
-// A header of the received response as text; empty when absent.
-Text QueryHeaderText(HINTERNET request, DWORD level) {
-    DWORD size = 0;
-    WinHttpQueryHeaders(request, level, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
-                        &size, WINHTTP_NO_HEADER_INDEX);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
-        return Text();
-    std::u16string value(size / sizeof(char16_t) + 1, u'\0');
-    if (!WinHttpQueryHeaders(request, level, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
-                             WINHTTP_NO_HEADER_INDEX))
-        return Text();
-    value.resize(size / sizeof(char16_t));
-    return codepage::FromWide(value, codepage::kGbk);
-}
-
-}  // namespace
 
 bool CrackRequestUrl(const Text& url, RequestTarget* target) {
     const std::u16string wide = codepage::ToWide(url, codepage::kGbk);
@@ -62,7 +47,9 @@ bool CrackRequestUrl(const Text& url, RequestTarget* target) {
     return true;
 }
 
-int WinHttpStatusCode(HINTERNET request) {
+namespace {
+
+int StatusCode(HINTERNET request) {
     DWORD code = 0;
     DWORD size = sizeof code;
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -71,87 +58,201 @@ int WinHttpStatusCode(HINTERNET request) {
     return static_cast<int>(code);
 }
 
-namespace {
+// The raw response header block; false when it cannot be read or is too large to be an answer.
+bool RawHeaders(HINTERNET request, std::u16string& block) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+    if (size == 0 || size / sizeof(char16_t) > kMaxAnswerHeaderBytes)
+        return false;
+    block.assign(size / sizeof(char16_t) + 1, u'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             block.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        LogWinHttpFailure("WinHttpQueryHeaders");
+        return false;
+    }
+    block.resize(size / sizeof(char16_t));
+    return true;
+}
 
 constexpr size_t kLargeRead = 1 << 20;
 
-// Makes room for `need` bytes: the next power of two, but never more than `limit`.
+// Everything one exchange uses, shared by the caller and the thread of the transfer, so that
+// a caller that stops waiting leaves nothing behind that the transfer still needs.
 template <typename Buffer>
-void Grow(Buffer& body, size_t need, size_t limit) {
-    if (need <= body.capacity())
-        return;
-    size_t capacity = 4096;
-    while (capacity < need)
-        capacity *= 2;
-    body.reserve(std::min(capacity, std::max(limit, need)));
-}
+struct ExchangeState {
+    WinHttpHandle session;  // declared first: closed last
+    WinHttpHandle connection;
+    WinHttpHandle request;
+    std::string sendBody;
+    bool head = false;
+    size_t limit = 0;
+    std::atomic<bool> givenUp{false};
+    std::atomic<bool> answered{false};
+    Exchange result = Exchange::kNoAnswer;
+    WinHttpAnswer answer;
+    Buffer body;
+};
 
 template <typename Buffer>
-BodyRead ReadBody(HINTERNET request, Buffer& body, unsigned long long limit, bool expect_body) {
-    body.clear();
-    const int status = WinHttpStatusCode(request);
-    // Responses that never carry a body, whatever their Content-Length says.
-    if (status == 204 || status == 304 || (status >= 100 && status < 200))
-        expect_body = false;
-    long long announced = -1;
-    if (expect_body) {
-        const bool chunked =
-            FindText(AsciiLower(QueryHeaderText(request, WINHTTP_QUERY_TRANSFER_ENCODING)),
-                     "chunked") > 0;
-        if (!chunked)
-            announced = ParseContentLength(QueryHeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH));
-    }
-    if (announced > 0 && static_cast<unsigned long long>(announced) > limit)
-        return BodyRead::kTooLarge;
-    if (announced > 0)
-        body.reserve(static_cast<size_t>(announced));
-
+Exchange ReadBody(ExchangeState<Buffer>& x, const AnswerFraming& framing) {
+    HINTERNET request = x.request.get();
+    Buffer& body = x.body;
+    const long long announced = framing.chunked ? -1 : framing.length;
     for (;;) {
+        if (x.givenUp)
+            return Exchange::kTimedOutReading;
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) {
             LogWinHttpFailure("WinHttpQueryDataAvailable");
-            return BodyRead::kFailed;
+            return Exchange::kReadFailed;
         }
         if (available < 1)
             break;
         const size_t have = body.size();
-        // With the length announced, the rest is asked for at once (a megabyte at most): the
-        // transport then reads from the connection into our buffer in a few large pieces
-        // instead of handing on its own small buffer's worth at each call.
+        // With the length announced, more than what is buffered is asked for at once (a
+        // megabyte at most): the transport then reads from the connection into our buffer in a
+        // few large pieces. The buffer itself grows only with what arrives.
         size_t want = available;
         if (announced > 0 && static_cast<unsigned long long>(announced) > have)
             want = std::max(want, std::min(static_cast<size_t>(announced) - have, kLargeRead));
-        if (have + want > limit)
-            return BodyRead::kTooLarge;
-        Grow(body, have + want, static_cast<size_t>(limit));
+        if (have + want > x.limit) {
+            want = x.limit - have + 1;  // one byte past the limit tells a body that is too large
+        }
+        if (have + want > body.capacity()) {
+            // Powers of two: at most half of the body is copied once more.
+            size_t capacity = 4096;
+            while (capacity < have + want)
+                capacity *= 2;
+            body.reserve(std::min(capacity, x.limit + 1));
+        }
         body.resize(have + want);
         DWORD read = 0;
         if (!WinHttpReadData(request, &body[have], static_cast<DWORD>(want), &read)) {
             LogWinHttpFailure("WinHttpReadData");
             body.resize(have);
-            return BodyRead::kFailed;
+            return Exchange::kReadFailed;
         }
         body.resize(have + read);
+        if (body.size() > x.limit)
+            return Exchange::kTooLarge;
         if (read == 0)
             break;
     }
     if (announced >= 0 && body.size() != static_cast<unsigned long long>(announced))
-        return BodyRead::kFailed;
-    return BodyRead::kComplete;
+        return Exchange::kReadFailed;
+    if (framing.coding != ContentCoding::kIdentity) {
+        Buffer decoded;
+        const bool ok =
+            DecodeContent(std::string_view(reinterpret_cast<const char*>(body.data()), body.size()),
+                          framing.coding, x.limit, decoded);
+        Buffer().swap(body);
+        if (!ok)
+            return Exchange::kBadAnswer;
+        body.swap(decoded);
+    }
+    return Exchange::kComplete;
+}
+
+template <typename Buffer>
+void RunExchange(ExchangeState<Buffer>& x) {
+    HINTERNET request = x.request.get();
+    const DWORD length = static_cast<DWORD>(x.sendBody.size());
+    if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            length ? x.sendBody.data() : WINHTTP_NO_REQUEST_DATA, length, length,
+                            0)) {
+        LogWinHttpFailure("WinHttpSendRequest");
+        x.result = Exchange::kSendFailed;
+        return;
+    }
+    if (!WinHttpReceiveResponse(request, nullptr)) {
+        LogWinHttpFailure("WinHttpReceiveResponse");
+        x.result = Exchange::kNoAnswer;
+        return;
+    }
+    x.answered = true;
+    x.answer.status = StatusCode(request);
+    AnswerFraming framing;
+    if (!RawHeaders(request, x.answer.rawHeaders) ||
+        !ReadAnswerFraming(codepage::FromWide(x.answer.rawHeaders, codepage::kGbk), &framing)) {
+        x.result = Exchange::kBadAnswer;
+        return;
+    }
+    if (!AnswerHasBody(framing.status, x.head)) {
+        x.result = Exchange::kComplete;
+        return;
+    }
+    x.result = ReadBody(x, framing);
+}
+
+template <typename Buffer>
+Exchange Run(WinHttpHandle session,
+             WinHttpHandle connection,
+             WinHttpHandle request,
+             std::string body,
+             bool head,
+             unsigned long long limit,
+             DWORD deadline_ms,
+             WinHttpAnswer* answer,
+             Buffer& out) {
+    std::shared_ptr<ExchangeState<Buffer>> x;
+    try {
+        x = std::make_shared<ExchangeState<Buffer>>();
+    } catch (const std::bad_alloc&) {
+        return Exchange::kTooLarge;
+    }
+    x->session = std::move(session);
+    x->connection = std::move(connection);
+    x->request = std::move(request);
+    x->sendBody = std::move(body);
+    x->head = head;
+    x->limit = static_cast<size_t>(limit);
+    const bool ended = RunTransfer(
+        [x]() {
+            try {
+                RunExchange(*x);
+            } catch (const std::bad_alloc&) {
+                // No allocation on data from the network may end the program.
+                Buffer().swap(x->body);
+                x->result = Exchange::kTooLarge;
+            }
+        },
+        deadline_ms, nullptr);
+    if (!ended) {
+        x->givenUp = true;
+        return x->answered ? Exchange::kTimedOutReading : Exchange::kTimedOut;
+    }
+    if (answer)
+        *answer = std::move(x->answer);
+    if (x->result == Exchange::kComplete)
+        out.swap(x->body);
+    return x->result;
 }
 
 }  // namespace
 
-BodyRead ReadWinHttpBody(HINTERNET request,
-                         Bytes& body,
+Exchange ExchangeWinHttp(WinHttpHandle session,
+                         WinHttpHandle connection,
+                         WinHttpHandle request,
+                         std::string body,
+                         bool head,
                          unsigned long long limit,
-                         bool expect_body) {
-    return ReadBody(request, body, limit, expect_body);
+                         DWORD deadline_ms,
+                         WinHttpAnswer* answer,
+                         Bytes& out) {
+    return Run(std::move(session), std::move(connection), std::move(request), std::move(body), head,
+               limit, deadline_ms, answer, out);
 }
 
-BodyRead ReadWinHttpBody(HINTERNET request,
-                         std::string& body,
+Exchange ExchangeWinHttp(WinHttpHandle session,
+                         WinHttpHandle connection,
+                         WinHttpHandle request,
+                         std::string body,
+                         bool head,
                          unsigned long long limit,
-                         bool expect_body) {
-    return ReadBody(request, body, limit, expect_body);
+                         DWORD deadline_ms,
+                         WinHttpAnswer* answer,
+                         std::string& out) {
+    return Run(std::move(session), std::move(connection), std::move(request), std::move(body), head,
+               limit, deadline_ms, answer, out);
 }

@@ -54,24 +54,44 @@ bool CrackRequestUrl(const Text& url, RequestTarget* target);
 // Writes "<call> failed: <error>" to the debug log.
 void LogWinHttpFailure(const char* call);
 
-enum class BodyRead {
-    kComplete,  // the whole body arrived
-    kFailed,    // a read failed, or fewer bytes than Content-Length arrived
-    kTooLarge,  // the body would exceed the limit (announced or while reading)
+// How an exchange (send, receive, read the body) ended.
+enum class Exchange {
+    kComplete,         // a sound answer arrived whole (and was decoded when compressed)
+    kSendFailed,       // the request could not be sent
+    kNoAnswer,         // no answer headers arrived
+    kBadAnswer,        // the answer's framing or coding cannot be trusted or undone
+    kReadFailed,       // reading the body failed or ended before the length it announced
+    kTooLarge,         // the body, or its decoded form, would exceed the limit
+    kTimedOut,         // the deadline passed before the answer (kTimedOut) ...
+    kTimedOutReading,  // ... or while its body was read
 };
 
-// Reads the response body of a request whose response has been received, into `body`
-// (replacing what it held; Bytes or std::string). The buffer is reserved from Content-Length,
-// so a known-size body is never copied while it grows; without one it grows in powers of two
-// up to the limit, so at most half of it is copied once more. `expect_body` is false for HEAD.
-BodyRead ReadWinHttpBody(HINTERNET request,
-                         Bytes& body,
-                         unsigned long long limit,
-                         bool expect_body);
-BodyRead ReadWinHttpBody(HINTERNET request,
-                         std::string& body,
-                         unsigned long long limit,
-                         bool expect_body);
+struct WinHttpAnswer {
+    int status = 0;             // the status code
+    std::u16string rawHeaders;  // the raw header block as the transport gives it
+};
 
-// The HTTP status code of a received response, 0 when it cannot be read.
-int WinHttpStatusCode(HINTERNET request);
+// Sends `body` on `request` (whose connection and session come along: the three handles are
+// taken over and closed when the exchange ends), receives the answer and reads its body into
+// `out`, all within `deadline_ms` (INFINITE for none). The body is checked against its framing
+// (see http/answer.h), grown with what arrives up to `limit` and decoded when it is compressed
+// (the decoded form bounded by `limit` as well). `head` says the answer has no body.
+// When the deadline passes, the call returns at once and the transfer ends by itself.
+Exchange ExchangeWinHttp(WinHttpHandle session,
+                         WinHttpHandle connection,
+                         WinHttpHandle request,
+                         std::string body,
+                         bool head,
+                         unsigned long long limit,
+                         DWORD deadline_ms,
+                         WinHttpAnswer* answer,
+                         Bytes& out);
+Exchange ExchangeWinHttp(WinHttpHandle session,
+                         WinHttpHandle connection,
+                         WinHttpHandle request,
+                         std::string body,
+                         bool head,
+                         unsigned long long limit,
+                         DWORD deadline_ms,
+                         WinHttpAnswer* answer,
+                         std::string& out);

@@ -1,0 +1,35 @@
+#include "http/transfer.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+DWORD WINAPI TransferThread(void* parameter) {
+    std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
+    (*job)();
+    return 0;
+}
+
+}  // namespace
+
+bool RunTransfer(std::function<void()> job, DWORD timeout_ms, HANDLE cancel) {
+    auto* owned = new (std::nothrow) std::function<void()>(std::move(job));
+    if (!owned)
+        return false;
+    HANDLE thread = CreateThread(nullptr, 0, TransferThread, owned, 0, nullptr);
+    if (!thread) {
+        (*owned)();
+        delete owned;
+        return true;
+    }
+    HANDLE waits[2] = {thread, cancel};
+    const DWORD woke = WaitForMultipleObjects(cancel ? 2 : 1, waits, FALSE, timeout_ms);
+    CloseHandle(thread);
+    return woke == WAIT_OBJECT_0;
+}
+
+DWORD MillisecondsLeft(ULONGLONG deadline) {
+    const ULONGLONG now = GetTickCount64();
+    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+}
