@@ -5,52 +5,40 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 #include <utility>
 
 #include "core/codepage.h"
 #include "core/text.h"
+#include "http/answer.h"
 #include "http/headers.h"
 #include "http/request_text.h"
+#include "http/transfer.h"
 #include "http/url.h"
 
 // --- InetCancelToken ---
 
+InetCancelToken::InetCancelToken() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+InetCancelToken::~InetCancelToken() {
+    if (event_)
+        CloseHandle(event_);
+}
+
 void InetCancelToken::Cancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cancelled_ = true;
-    if (handle_) {
-        // Closing the request handle makes a read blocked in another thread return.
-        InternetCloseHandle(static_cast<HINTERNET>(handle_));
-        handle_ = nullptr;
-    }
+    SetEvent(event_);
 }
 
 bool InetCancelToken::IsCancelled() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cancelled_;
+    return WaitForSingleObject(event_, 0) == WAIT_OBJECT_0;
 }
 
 void InetCancelToken::Reset() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cancelled_ = false;
-    handle_ = nullptr;
-}
-
-bool InetCancelToken::Attach(void* request_handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_)
-        return false;
-    handle_ = request_handle;
-    return true;
-}
-
-bool InetCancelToken::Detach() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const bool owned = handle_ != nullptr;
-    handle_ = nullptr;
-    return owned;
+    ResetEvent(event_);
 }
 
 namespace {
@@ -75,35 +63,11 @@ class InetHandle {
             InternetCloseHandle(h_);
         h_ = h;
     }
-    // Gives the handle up without closing it (someone else closed it already).
-    void Forget() { h_ = nullptr; }
     HINTERNET get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }
 
   private:
     HINTERNET h_ = nullptr;
-};
-
-// The request handle, lent to a cancel token while the request runs.
-class CancellableRequest {
-  public:
-    CancellableRequest(InetHandle& request, InetCancelToken* token)
-        : request_(request), token_(token) {
-        attached_ = token_ && token_->Attach(request_.get());
-    }
-    ~CancellableRequest() { Finish(); }
-    // Takes the handle back; when the token closed it, the owner must not close it again.
-    void Finish() {
-        if (attached_ && !token_->Detach())
-            request_.Forget();
-        attached_ = false;
-    }
-    bool Cancelled() const { return token_ && token_->IsCancelled(); }
-
-  private:
-    InetHandle& request_;
-    InetCancelToken* token_;
-    bool attached_ = false;
 };
 
 const wchar_t* W(const std::u16string& s) {
@@ -184,7 +148,7 @@ double NowMs() {
 // they are slow, so that a cancel is seen within a fraction of a second of a slow transfer.
 void ReadBody(HINTERNET request,
               long long announced,
-              const CancellableRequest& cancellable,
+              const std::atomic<bool>& stop,
               Bytes& body,
               bool& failed,
               bool& too_large) {
@@ -193,7 +157,7 @@ void ReadBody(HINTERNET request,
     constexpr size_t kLimit = static_cast<size_t>(kInetMaxResponseBytes);
     size_t step = kFirstStep;
     char probe[kFirstStep];
-    while (!cancellable.Cancelled()) {
+    while (!stop) {
         const size_t have = body.size();
         // Once the announced length (or the limit) is reached, only a small probe outside the
         // body asks whether anything follows, so the body's buffer never grows past it.
@@ -219,7 +183,7 @@ void ReadBody(HINTERNET request,
         if (!probing)
             body.resize(have + (ok ? read : 0));
         if (!ok) {
-            if (!cancellable.Cancelled())
+            if (!stop)
                 LogFailure("InternetReadFile");
             failed = true;
             return;
@@ -240,18 +204,91 @@ void ReadBody(HINTERNET request,
     }
 }
 
-// How many redirects a secure request follows before it gives up.
-constexpr int kMaxSecureRedirects = 10;
+// Everything one request uses while its transfer runs, shared by the caller and the thread of
+// the transfer: a cancelled caller goes on at once and leaves the rest to that thread.
+struct Hop {
+    InetHandle internet;  // declared first: closed last
+    InetHandle connection;
+    InetHandle request;
+    std::u16string headers;
+    Bytes body;
+    bool sendBody = false;
+    bool head = false;  // a HEAD request: the answer has no body
+    std::atomic<bool> stop{false};
 
-// One request of InetRequest; a secure request calls itself again for each redirect it
-// follows. `referer` is the address the caller asked for (the default Referer line).
+    bool sent = false;
+    int status = 0;
+    Text rawHeaders;
+    Text location;
+    bool sound = false;  // the framing and coding can be trusted
+    bool readFailed = false;
+    bool tooLarge = false;
+    Bytes result;
+};
+
+// Sends the request and reads the answer: what runs on the transfer's thread.
+void Transfer(Hop& hop, bool follow) {
+    HINTERNET request = hop.request.get();
+    hop.sent = HttpSendRequestW(request, hop.headers.empty() ? nullptr : W(hop.headers),
+                                static_cast<DWORD>(hop.headers.size()),
+                                hop.sendBody && !hop.body.empty() ? hop.body.data() : nullptr,
+                                hop.sendBody ? static_cast<DWORD>(hop.body.size()) : 0) != FALSE;
+    if (!hop.sent) {
+        if (!hop.stop)
+            LogFailure("HttpSendRequestW");
+        return;
+    }
+    hop.status = QueryStatusCode(request);
+    if (!QueryInfoText(request, HTTP_QUERY_RAW_HEADERS_CRLF, hop.rawHeaders))
+        LogFailure("HttpQueryInfoW");
+    AnswerFraming framing;
+    // For an answer without a status line Wine's WinInet makes up "HTTP/1.0 200 OK" with no
+    // header at all (or reports status 0); no server answers with a bare status line.
+    hop.sound = ReadAnswerFraming(hop.rawHeaders, &framing) && framing.status == hop.status &&
+                framing.lines > 0;
+    if (!hop.sound || hop.stop)
+        return;
+    if (follow && IsRedirectStatus(hop.status) &&
+        QueryInfoText(request, HTTP_QUERY_LOCATION, hop.location) && !hop.location.empty())
+        return;  // the body of a redirect is of no use
+    if (!AnswerHasBody(hop.status, hop.head))
+        return;
+    const long long announced = framing.chunked ? -1 : framing.length;
+    if (announced > 0 && static_cast<unsigned long long>(announced) > kInetMaxResponseBytes) {
+        hop.tooLarge = true;
+        return;
+    }
+    ReadBody(request, announced, hop.stop, hop.result, hop.readFailed, hop.tooLarge);
+    if (hop.readFailed || hop.tooLarge || hop.stop)
+        return;
+    if (announced >= 0 && hop.result.size() != static_cast<size_t>(announced)) {
+        hop.readFailed = true;
+        return;
+    }
+    if (framing.coding != ContentCoding::kIdentity) {
+        Bytes decoded;
+        const bool ok = DecodeContent(
+            std::string_view(reinterpret_cast<const char*>(hop.result.data()), hop.result.size()),
+            framing.coding, static_cast<size_t>(kInetMaxResponseBytes), decoded);
+        Bytes().swap(hop.result);
+        if (!ok)
+            hop.sound = false;
+        else
+            hop.result.swap(decoded);
+    }
+}
+
+// One request of InetRequest; it calls itself again for each redirect it follows, and once
+// more when the request could not be sent at all (a pooled connection the server had closed).
+// `referer` is the address the caller asked for (the default Referer line).
 Bytes RequestHop(const Text& url,
                  int method,
                  const Text& body_text,
                  const Text& extra_headers_in,
                  const InetRequestOptions& o,
                  const Text& referer,
-                 int redirects_left) {
+                 int redirects_left,
+                 bool may_retry) {
     InetResult outcome;
     auto report = [&]() {
         if (o.result)
@@ -265,17 +302,14 @@ Bytes RequestHop(const Text& url,
     const bool secure = AsciiLower(url.substr(0, 8)) == "https://";
     const std::u16string agent = Wide(InetAgentString(extraHeaders));
 
-    InetHandle internet;
-    InetHandle connection;
-    InetHandle request;
-
+    auto hop = std::make_shared<Hop>();
     std::u16string proxyName;
     if (!o.proxy.empty())
         proxyName = Wide(secure ? o.proxy : "http=" + o.proxy);
-    internet.Reset(InternetOpenW(
+    hop->internet.Reset(InternetOpenW(
         W(agent), o.proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
         o.proxy.empty() ? nullptr : W(proxyName), nullptr, 0));
-    if (!internet) {
+    if (!hop->internet) {
         LogFailure("InternetOpenW");
         report();
         return Bytes();
@@ -283,126 +317,114 @@ Bytes RequestHop(const Text& url,
 
     const std::u16string host = Wide(UrlHost(url));
     const int port = UrlPort(url);
-    connection.Reset(InternetConnectW(internet.get(), W(host), static_cast<INTERNET_PORT>(port),
-                                      nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) {
+    hop->connection.Reset(InternetConnectW(hop->internet.get(), W(host),
+                                           static_cast<INTERNET_PORT>(port), nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, 0, 0));
+    if (!hop->connection) {
         LogFailure("InternetConnectW");
         report();
         return Bytes();
     }
 
-    // No certificate error is ignored. A secure request follows its redirects itself: the
-    // transport would follow one to a plain http address (Wine's does, whatever the flags),
-    // sending the request with its cookies in the clear before anyone could look at it.
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    // No certificate error is ignored. Redirects are followed here, not by the transport: it
+    // would follow one from https to a plain http address (Wine's does, whatever the flags),
+    // sending the request with its cookies in the clear, and it follows a loop for ever.
+    DWORD flags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (o.send_cookies)
         flags |= INTERNET_FLAG_NO_COOKIES;
-    if (o.no_redirect || secure)
-        flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     const std::u16string verb = Wide(HttpMethodName(method));
     const std::u16string path = Wide(EscapePathForWire(UrlPath(url)));
-    request.Reset(HttpOpenRequestW(connection.get(), W(verb), W(path), L"HTTP/1.1", nullptr,
-                                   nullptr, flags, 0));
-    if (!request) {
+    hop->request.Reset(HttpOpenRequestW(hop->connection.get(), W(verb), W(path), L"HTTP/1.1",
+                                        nullptr, nullptr, flags, 0));
+    if (!hop->request) {
         LogFailure("HttpOpenRequestW");
         report();
         return Bytes();
     }
-    CancellableRequest cancellable(request, o.cancel);
 
     const Text headers =
         CompleteInetHeaders(extraHeaders, referer, method, o.send_cookies, o.complete_headers);
     if (o.sent_headers)
         *o.sent_headers = headers;
-
-    Bytes bodyStore;
-    const Bytes* body = nullptr;
+    hop->headers = Wide(headers);
+    hop->head = method == 2;
     if (method != 0) {
+        hop->sendBody = true;
         if (o.body_bytes && !o.body_bytes->empty()) {
-            body = o.body_bytes;
+            hop->body = *o.body_bytes;
         } else {
-            bodyStore = TextToBytes(body_text);
+            hop->body = TextToBytes(body_text);
             if (o.body_bytes)
-                *o.body_bytes = bodyStore;
-            body = &bodyStore;
+                *o.body_bytes = hop->body;
         }
     }
 
-    Bytes result;
-    bool readFailed = false;
-    bool tooLarge = false;
-    if (!cancellable.Cancelled()) {
-        const std::u16string wideHeaders = Wide(headers);
-        const bool sent =
-            HttpSendRequestW(request.get(), wideHeaders.empty() ? nullptr : W(wideHeaders),
-                             static_cast<DWORD>(wideHeaders.size()),
-                             body && !body->empty() ? const_cast<uint8_t*>(body->data()) : nullptr,
-                             body ? static_cast<DWORD>(body->size()) : 0);
-        if (!sent)
-            LogFailure("HttpSendRequestW");
-        outcome.answered = sent && !cancellable.Cancelled();
+    const bool follow = !o.no_redirect;
+    InetCancelToken* token = o.cancel;
+    bool ended = !(token && token->IsCancelled());
+    if (ended) {
+        ended = RunTransfer(
+            [hop, follow]() {
+                try {
+                    Transfer(*hop, follow);
+                } catch (const std::bad_alloc&) {
+                    // No allocation on data from the network may end the program.
+                    Bytes().swap(hop->result);
+                    hop->tooLarge = true;
+                }
+            },
+            INFINITE, token ? static_cast<HANDLE>(token->Event()) : nullptr);
     }
-    long long announced = -1;
-    if (outcome.answered)
-        outcome.status = QueryStatusCode(request.get());
+    if (!ended) {
+        hop->stop = true;
+        outcome.cancelled = true;
+        report();
+        return Bytes();
+    }
+    outcome.answered = hop->sent;
+    outcome.status = hop->sent ? hop->status : 0;
+
+    if (!hop->sent && may_retry && !(token && token->IsCancelled())) {
+        // Nothing of an answer arrived: the transport may have tried a connection the server
+        // had closed. Once more, on a connection of its own.
+        hop.reset();
+        return RequestHop(url, method, body_text, extra_headers_in, o, referer, redirects_left,
+                          false);
+    }
+
     Text next;
-    if (outcome.answered && secure && !o.no_redirect && IsRedirectStatus(outcome.status) &&
-        QueryInfoText(request.get(), HTTP_QUERY_LOCATION, next) && !next.empty()) {
-        next = ResolveLocation(url, next);
-        if (!StartsWith(AsciiLower(next), "https://") || redirects_left <= 0) {
-            // Only https is followed from https: a plain http address (or anything else, or
-            // one hop too many) ends the request with nothing, as a refused redirect.
+    if (hop->sent && hop->sound && !hop->location.empty()) {
+        next = ResolveLocation(url, hop->location);
+        const Text scheme = AsciiLower(next);
+        // From https only https; from http, http or https; never file:, ftp: or the like.
+        const bool allowed =
+            StartsWith(scheme, "https://") || (!secure && StartsWith(scheme, "http://"));
+        if (!allowed || redirects_left <= 0) {
             outcome.answered = false;
             outcome.status = 0;
-            next.clear();
+            report();
+            return Bytes();
         }
     }
+
     if (!next.empty()) {
-        cancellable.Finish();
-        request.Reset(nullptr);
-        connection.Reset(nullptr);
-        internet.Reset(nullptr);
+        hop.reset();
         // As browsers do: 301, 302 and 303 ask again with GET and no body (HEAD stays HEAD);
         // 307 and 308 repeat the request as it was.
         const bool toGet = outcome.status <= 303 && method != 0 && method != 2;
         if (!toGet)
             return RequestHop(next, method, body_text, extra_headers_in, o, referer,
-                              redirects_left - 1);
+                              redirects_left - 1, true);
         InetRequestOptions get = o;
         get.body_bytes = nullptr;
         Text headers = WithoutHeaderLines(extra_headers_in, "Content-Length");
         headers = WithoutHeaderLines(headers, "Content-Type");
-        return RequestHop(next, 0, Text(), headers, get, referer, redirects_left - 1);
+        return RequestHop(next, 0, Text(), headers, get, referer, redirects_left - 1, true);
     }
-    if (outcome.answered) {
-        Text value;
-        Text encoding;
-        QueryInfoText(request.get(), HTTP_QUERY_TRANSFER_ENCODING, encoding);
-        const bool noBody = method == 2 || outcome.status == 204 || outcome.status == 304 ||
-                            (outcome.status >= 100 && outcome.status < 200);
-        if (!noBody && FindText(AsciiLower(encoding), "chunked") < 0 &&
-            QueryInfoText(request.get(), HTTP_QUERY_CONTENT_LENGTH, value))
-            announced = ParseContentLength(value);
-        if (announced > 0 && static_cast<unsigned long long>(announced) > kInetMaxResponseBytes)
-            tooLarge = true;
-        else if (announced > 0)
-            result.reserve(static_cast<size_t>(announced));
 
-        ReadBody(request.get(), announced, cancellable, result, readFailed, tooLarge);
-    }
-    outcome.cancelled = cancellable.Cancelled();
-
-    Text responseHeaders;
-    if (outcome.answered && !outcome.cancelled) {
-        if (!QueryInfoText(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, responseHeaders))
-            LogFailure("HttpQueryInfoW");
-    }
-    cancellable.Finish();
-    request.Reset(nullptr);
-    connection.Reset(nullptr);
-    internet.Reset(nullptr);
-
+    const Text responseHeaders = hop->rawHeaders;
     if (o.response_headers)
         *o.response_headers = responseHeaders;
     Text receivedCookies;
@@ -412,13 +434,12 @@ Bytes RequestHop(const Text& url,
     if (o.received_cookies)
         *o.received_cookies = receivedCookies;
 
-    outcome.complete = outcome.answered && !outcome.cancelled && !readFailed && !tooLarge &&
-                       (announced < 0 || result.size() == static_cast<size_t>(announced));
+    outcome.complete = hop->sent && hop->sound && !hop->readFailed && !hop->tooLarge;
     report();
-    // Half a file or an aborted transfer is never handed on as if it were the whole body.
+    // Half a file, framing or an aborted transfer is never handed on as if it were the body.
     if (!outcome.complete)
         return Bytes();
-    return result;
+    return std::move(hop->result);
 }
 
 }  // namespace
@@ -428,5 +449,12 @@ Bytes InetRequest(const Text& url,
                   const Text& body_text,
                   const Text& extra_headers,
                   const InetRequestOptions& options) {
-    return RequestHop(url, method, body_text, extra_headers, options, url, kMaxSecureRedirects);
+    try {
+        return RequestHop(url, method, body_text, extra_headers, options, url, kInetMaxRedirects,
+                          true);
+    } catch (const std::bad_alloc&) {
+        if (options.result)
+            *options.result = InetResult();
+        return Bytes();
+    }
 }

@@ -10,17 +10,17 @@
 //   if (result.complete && result.status == 200) ...save...
 #pragma once
 
-#include <mutex>
-
 #include "core/types.h"
 
-// Aborts a running InetRequest from any thread. Cancel() marks the token and closes the live
-// request handle, so a read blocked inside the transport returns at once; the request then ends
-// with what it has, marked incomplete. A token cancelled before the request starts makes the
-// request end without sending. One token serves one request at a time; Reset() re-arms it.
+// Aborts a running InetRequest from any thread. Cancel() marks the token and wakes the request,
+// which returns at once (within a fraction of a second, whatever the server is doing), marked
+// cancelled and incomplete; its transfer ends by itself in the background. A token cancelled
+// before the request starts makes the request end without sending. One token serves one
+// request at a time; Reset() re-arms it.
 class InetCancelToken {
   public:
-    InetCancelToken() = default;
+    InetCancelToken();
+    ~InetCancelToken();
     InetCancelToken(const InetCancelToken&) = delete;
     InetCancelToken& operator=(const InetCancelToken&) = delete;
 
@@ -28,16 +28,11 @@ class InetCancelToken {
     bool IsCancelled() const;
     void Reset();
 
-    // Used by the engine: Attach registers the live request handle (false when already
-    // cancelled: the engine closes the handle itself). Detach takes the handle back and returns
-    // true when the engine still owns it and must close it, false when Cancel() closed it.
-    bool Attach(void* request_handle);
-    bool Detach();
+    // Used by the engine: an event that is set while the token is cancelled.
+    void* Event() const { return event_; }
 
   private:
-    mutable std::mutex mutex_;
-    void* handle_ = nullptr;
-    bool cancelled_ = false;
+    void* event_;
 };
 
 struct InetResult {
@@ -81,9 +76,12 @@ struct InetRequestOptions {
     InetCancelToken* cancel = nullptr;
 };
 
-// Performs the request and returns the response body. Empty when the transport could not be
-// opened, connected or asked for the request, and when the body would exceed
-// kInetMaxResponseBytes. An HTTP error status is not detected here: check result->status.
+// Performs the request and returns the response body (decoded when it came gzip or deflate
+// compressed). Empty when the transport could not be opened, connected or asked for the
+// request, and whenever the answer is not complete: cut short, framed or coded in a way that
+// cannot be trusted, larger than kInetMaxResponseBytes (as read or decoded), redirected more
+// than kInetMaxRedirects times or to anything but http(s), cancelled. An HTTP error status is
+// not detected here: check result->status.
 Bytes InetRequest(const Text& url,
                   int method = 0,
                   const Text& body_text = Text(),
@@ -91,3 +89,6 @@ Bytes InetRequest(const Text& url,
                   const InetRequestOptions& options = InetRequestOptions());
 
 constexpr unsigned long long kInetMaxResponseBytes = 256ull * 1024 * 1024;
+
+// Redirects followed before the request gives up (for http and https alike).
+constexpr int kInetMaxRedirects = 10;
