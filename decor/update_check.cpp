@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "core/environment.h"
 #include "core/text.h"
@@ -21,50 +20,26 @@ constexpr int kPhaseTimeoutSeconds = 2;
 
 Text skinVersionText;
 
-// The fetch runs in a thread of its own so that a server that accepts the connection and then
-// stalls cannot hold the start-up longer than the limit. The job is shared: whoever finishes
-// last (the waiting start-up or the abandoned thread) frees it.
-struct FetchJob {
-    Text url;
-    Bytes body;
-    int status = 0;
-    LONG references = 2;
-};
+// The update page is a short article; anything larger is not one, and is not held at all.
+constexpr unsigned long long kMaxUpdatePageBytes = 256 * 1024;
 
-void Unreference(FetchJob* job) {
-    if (InterlockedDecrement(&job->references) == 0)
-        delete job;
-}
-
-DWORD WINAPI FetchThread(void* parameter) {
-    auto* job = static_cast<FetchJob*>(parameter);
+// The update page's text as received (before any charset conversion), empty on any failure.
+// The whole fetch is bounded by kSkinUpdateFetchLimitMs inside the request itself; a transfer
+// still under way then is left to end by itself, holding nothing of ours.
+Text FetchUpdatePage(const Text& url) {
     Text status;
+    Bytes body;
     WebRequestOptions options;
     options.timeout_seconds = kPhaseTimeoutSeconds;
     options.status = &status;
-    options.response_bytes = &job->body;
-    WebRequest(job->url, 0, Text(), Text(), options);
-    job->status = std::atoi(status.c_str());
-    Unreference(job);
-    return 0;
-}
-
-// The update page's text as received (before any charset conversion), empty on any failure.
-Text FetchUpdatePage(const Text& url) {
-    auto* job = new FetchJob();
-    job->url = url;
-    HANDLE thread = CreateThread(nullptr, 0, FetchThread, job, 0, nullptr);
-    if (!thread) {
-        delete job;
-        return {};
-    }
-    bool finished = WaitForSingleObject(thread, kSkinUpdateFetchLimitMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    Text page;
-    if (finished && job->status >= 200 && job->status < 300)
-        page = BytesToText(job->body);
-    Unreference(job);
-    return page;
+    options.response_bytes = &body;
+    options.max_bytes = kMaxUpdatePageBytes;
+    options.deadline_ms = kSkinUpdateFetchLimitMs;
+    WebRequest(url, 0, Text(), Text(), options);
+    const int code = std::atoi(status.c_str());
+    if (code < 200 || code >= 300)
+        return Text();
+    return BytesToText(body);
 }
 
 // Full-width digits, point, signs and blank (GBK A3B0..A3B9, A3AE, A3AB, A3AD, A1A1) as ASCII.

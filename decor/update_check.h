@@ -38,7 +38,8 @@ Text BuildSkinUpdateMessage(const SkinUpdateInfo& info);
 // an address is handed to the shell: anything else could start a local program or file.
 bool IsWebAddress(const Text& address);
 
-// Fetches SkinUpdateUrl() (bounded by kSkinUpdateFetchLimitMs, silent on failure), and when it
+// Fetches SkinUpdateUrl() (bounded by kSkinUpdateFetchLimitMs and 256 KiB: a larger page
+// counts as none; silent on failure), and when it
 // announces a version above kLocalSkinModuleVersion shows the message (task-modal, OK only,
 // no owner, title "发现皮肤新版本") and then opens the download address if it is a web address.
 void CheckSkinUpdate();
