@@ -225,4 +225,44 @@ TEST_F(PictureSaveTest, SavesThePreviewPictureByteForByte) {
     EXPECT_FALSE(FileExists(driver.saveAnswer));
 }
 
+// Answers no well-behaved server gives, for the font and for the picture: the failure
+// message and no file, never a file of framing or of half the bytes.
+TEST_F(PictureSaveTest, HostileAnswersFailAndLeaveNoFile) {
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const std::pair<const char*, std::string> answers[] = {
+        {"two lengths", "raw=" + ServiceEscape(ok + "Content-Length: 4\r\nContent-Length: 9"
+                                                    "\r\n\r\nabcdefghi")},
+        {"no status line", "raw=" + ServiceEscape("abcdefghi")},
+        {"identity, chunked", "raw=" + ServiceEscape(ok + "Transfer-Encoding: identity, chunked"
+                                                          "\r\n\r\n4\r\nabcd\r\n0\r\n\r\n")},
+        {"chunked and a length",
+         "raw=" + ServiceEscape(ok + "Transfer-Encoding: chunked\r\nContent-Length: 4\r\n\r\n"
+                                     "4\r\nabcd\r\n0\r\n\r\n")},
+        {"corrupt gzip", "body=abcdefghi&header=" + ServiceEscape("Content-Encoding: gzip")},
+        {"reset in the body", "huge_bytes=100000&reset_after=1000"},
+    };
+    ui::ListSetCurrentRow(kFontList, 0);
+    CheckFontDescription();
+    driver.Click(kPreviewButton);
+    ASSERT_FALSE(PreviewImageUrl().empty());
+    int n = 0;
+    for (const auto& [name, rule] : answers) {
+        SCOPED_TRACE(name);
+        for (const char* where : {"/Download/*", "/preview/*"}) {
+            const bool font = where[1] == 'D';
+            ASSERT_TRUE(ServiceControl("reset=1"));
+            ASSERT_TRUE(ServiceControl(std::string("path=") + where + "&" + rule));
+            driver.messages.clear();
+            driver.saveAnswer =
+                folder.Path("hostile" + std::to_string(n++) + (font ? ".ttf" : ".PNG"));
+            driver.Click(font ? kDownloadButton : kSavePictureButton);
+            ASSERT_EQ(driver.messages.size(), 1u) << where;
+            EXPECT_EQ(driver.messages[0].text, kFailure) << where;
+            EXPECT_EQ(driver.messages[0].title, font ? "字体下载" : "图片下载");
+            EXPECT_TRUE(folder.Files().empty()) << where;
+            EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+        }
+    }
+}
+
 }  // namespace

@@ -174,20 +174,6 @@ TEST(InetRequestResult, StatusAndCompleteness) {
     }
 }
 
-TEST(InetRequestResult, CompressedBodyComesBackAsSent) {
-    ASSERT_TRUE(SetFault({{"path", "/t/i/gzip"},
-                          {"status", "200"},
-                          {"body", std::string(2000, 'z')},
-                          {"gzip", "1"}}));
-    InetResult result;
-    const Bytes raw =
-        InetRequest(Url("/t/i/gzip"), 0, "", "Accept-Encoding: gzip", {.result = &result});
-    ASSERT_GE(raw.size(), 2u);
-    EXPECT_EQ(raw[0], 0x1F);
-    EXPECT_EQ(raw[1], 0x8B);
-    EXPECT_TRUE(result.complete);
-}
-
 TEST(InetRequestResult, RefusedConnection) {
     InetResult result;
     result.status = 99;

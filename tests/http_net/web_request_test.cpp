@@ -169,19 +169,6 @@ TEST(WebRequestResponse, CookiesLocationAndStatus) {
     EXPECT_EQ(jar, merged);
 }
 
-TEST(WebRequestResponse, CompressedBodyComesBackAsSent) {
-    ASSERT_TRUE(SetFault({{"path", "/t/w/gzip"},
-                          {"status", "200"},
-                          {"body", std::string(2000, 'z')},
-                          {"gzip", "1"}}));
-    Bytes raw;
-    WebRequest(Url("/t/w/gzip"), 0, "", "Accept-Encoding: gzip", {.response_bytes = &raw});
-    ASSERT_GE(raw.size(), 2u);
-    EXPECT_EQ(raw[0], 0x1F);
-    EXPECT_EQ(raw[1], 0x8B);
-    EXPECT_LT(raw.size(), 2000u);
-}
-
 TEST(WebRequestResponse, ErrorStatusStillReturnsTheBody) {
     ASSERT_TRUE(SetFault({{"path", "/t/w/missing"}, {"status", "404"}, {"body", "not here"}}));
     Text status = "unset";
