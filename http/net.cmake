@@ -5,6 +5,7 @@ add_library(lzf_httprules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/request_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/charset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/answer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/answer_reader.cpp
 )
 target_link_libraries(lzf_httprules PUBLIC lzf_httptext lzf_script lzf_core PRIVATE lzf_zlib)
 

@@ -19,6 +19,7 @@
 
 #include "catalogue/scrape.h"
 #include "http/answer.h"
+#include "http/answer_reader.h"
 #include "http/charset.h"
 #include "http/encoding.h"
 #include "http/headers.h"
@@ -192,6 +193,14 @@ void RunOne(const std::string& in, std::uint64_t iteration) {
     AnswerFraming framing;
     if (ReadAnswerFraming(in, &framing) && framing.chunked && framing.length >= 0)
         Fail("answer framed by both a length and chunks", in.substr(0, 200));
+    // Any input as the bytes of a connection, in pieces: the body never passes its bound.
+    AnswerReader reader(4096, false);
+    for (size_t at = 0; at < in.size(); at += 1 + iteration % 97)
+        reader.Feed(std::string_view(in).substr(at, 1 + iteration % 97));
+    reader.Close();
+    if (reader.Body().size() > 4096 ||
+        (reader.state() != AnswerReader::State::kComplete && !reader.Body().empty()))
+        Fail("connection bytes read past their bound or kept after a failure", in.substr(0, 200));
     // Any body as a compressed one: never more out than the bound, never a crash.
     std::string inflated;
     const size_t bound = 4096;

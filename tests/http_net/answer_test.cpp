@@ -1,6 +1,7 @@
 // The checks every engine applies to an answer: framing read from the raw header block, and
 // the bounded decoding of compressed bodies.
 #include "http/answer.h"
+#include "http/answer_reader.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -169,6 +170,64 @@ TEST(DecodeContent, CompressedBodies) {
     Bytes bytes;
     ASSERT_TRUE(DecodeContent(zlib, ContentCoding::kDeflate, big, bytes));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
+}
+
+TEST(AnswerReader, FramingOnTheWire) {
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string wire;  // everything the connection carried before it closed
+        bool complete;
+        std::string body;
+        bool head = false;
+    } cases[] = {
+        {"length", ok + "Content-Length: 5\r\n\r\nhello", true, "hello"},
+        {"length, more after it", ok + "Content-Length: 2\r\n\r\nhello", true, "he"},
+        {"to the close", ok + "Server: x\r\n\r\nhello", true, "hello"},
+        {"bare line feeds", "HTTP/1.0 200 OK\nContent-Length: 2\n\nhi", true, "hi"},
+        {"chunks", chunked + "2\r\nhe\r\n3;ext=1\r\nllo\r\n0\r\nX-T: 1\r\n\r\n", true, "hello"},
+        {"chunk size in capitals", chunked + "A\r\n0123456789\r\n0\r\n\r\n", true, "0123456789"},
+        {"interim answers first",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n" + ok +
+             "Content-Length: 2\r\n\r\nhi",
+         true, "hi"},
+        {"204 ends at its head", "HTTP/1.1 204 No Content\r\nServer: x\r\n\r\nstray", true, ""},
+        {"HEAD ends at its head", ok + "Content-Length: 5\r\n\r\n", true, "", true},
+
+        {"shorter than its length", ok + "Content-Length: 9\r\n\r\nhello", false, ""},
+        {"chunk cut short", chunked + "10\r\nhello", false, ""},
+        {"no last chunk", chunked + "5\r\nhello\r\n", false, ""},
+        {"no blank line after the last chunk", chunked + "5\r\nhello\r\n0\r\n", false, ""},
+        {"bad size line", chunked + "zz\r\nhello\r\n0\r\n\r\n", false, ""},
+        {"absurd chunk size", chunked + "ffffffffffffffffff\r\nhello\r\n0\r\n\r\n", false, ""},
+        {"chunk longer than its size", chunked + "3\r\nhello\r\n0\r\n\r\n", false, ""},
+        {"no status line", "hello world\r\n\r\n", false, ""},
+        {"header line without a colon", ok + "Content-Length: 5\r\nbogus\r\n\r\nhello", false, ""},
+        {"folded header line", ok + "X-A: 1\r\n  folded\r\nContent-Length: 5\r\n\r\nhello", false,
+         ""},
+        {"blank before the first header", ok + " \r\nContent-Length: 5\r\n\r\nhello", false, ""},
+        {"two lengths", ok + "Content-Length: 5\r\nContent-Length: 7\r\n\r\nhello12", false, ""},
+        {"head never ends", ok + "X-Slow: aaaa", false, ""},
+        {"101", "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", false, ""},
+        {"body over the limit", ok + "Content-Length: 40\r\n\r\n" + std::string(40, 'a'), false,
+         ""},
+        {"chunks over the limit", chunked + "20\r\n" + std::string(32, 'a') + "\r\n0\r\n\r\n",
+         false, ""},
+    };
+    for (const Case& c : cases) {
+        for (size_t piece : {c.wire.size(), size_t(1), size_t(3)}) {
+            AnswerReader reader(16, c.head);
+            for (size_t at = 0;
+                 at < c.wire.size() && reader.state() == AnswerReader::State::kReading; at += piece)
+                reader.Feed(std::string_view(c.wire).substr(at, piece));
+            reader.Close();
+            EXPECT_EQ(reader.state() == AnswerReader::State::kComplete, c.complete)
+                << c.name << " in pieces of " << piece;
+            EXPECT_EQ(std::string(reader.Body().begin(), reader.Body().end()), c.body)
+                << c.name << " in pieces of " << piece;
+        }
+    }
 }
 
 }  // namespace
