@@ -2,10 +2,17 @@
 
 #include "http/winhttp_session.h"
 
+#include <atomic>
 #include <new>
 #include <string>
 
+#include "core/codepage.h"
 #include "core/pump.h"
+#include "core/text.h"
+#include "http/answer.h"
+#include "http/plain_get.h"
+#include "http/request_text.h"
+#include "http/transfer.h"
 
 namespace {
 
@@ -13,9 +20,8 @@ const wchar_t* W(const std::u16string& s) {
     return reinterpret_cast<const wchar_t*>(s.c_str());
 }
 
-}  // namespace
-
-Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) {
+// The fetch over WinHTTP, for https addresses.
+Bytes WinHttpFetch(const Text& url, FetchResult* result, unsigned deadline_ms) {
     FetchResult outcome;
     Bytes body;
     WinHttpHandle session;
@@ -46,9 +52,7 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) 
         // No cookies, and no connection left behind for a later request (as in WebRequest).
         DWORD features = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_KEEP_ALIVE;
         WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
-        // The exchange runs on a thread of its own, bounded by the deadline; the window thread
-        // gets its waiting messages processed once before it waits for it.
-        PumpPendingMessages();
+        // The exchange runs on a thread of its own, bounded by the deadline.
         WinHttpAnswer answer;
         try {
             outcome.complete =
@@ -61,10 +65,94 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) 
         outcome.status = answer.status;
         if (!outcome.complete)
             Bytes().swap(body);
-    } else {
-        PumpPendingMessages();
     }
     if (result)
         *result = outcome;
     return body;
+}
+
+// An address resolved against the one it came from: absolute, scheme-relative, host-relative
+// or relative to the folder of `base`.
+Text ResolveAgainst(const Text& base, const Text& location) {
+    const Text lower = AsciiLower(location);
+    const size_t colon = location.find(':');
+    if (colon != Text::npos && colon < location.find('/'))
+        return location;  // has a scheme of its own (http:, https:, file:, ...)
+    const size_t schemeEnd = base.find("://");
+    const Text scheme = base.substr(0, schemeEnd);
+    const size_t pathStart = base.find('/', schemeEnd + 3);
+    const Text origin = base.substr(0, pathStart);
+    if (StartsWith(lower, "//"))
+        return scheme + ":" + location;
+    if (StartsWith(location, "/"))
+        return origin + location;
+    Text folder = pathStart == Text::npos ? "/" : base.substr(pathStart);
+    folder = folder.substr(0, folder.find_first_of("?#"));
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    return origin + folder + location;
+}
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) {
+    FetchResult outcome;
+    auto finish = [&](Bytes body) {
+        if (result)
+            *result = outcome;
+        return body;
+    };
+    // The window thread gets its waiting messages processed once while the request is out.
+    PumpPendingMessages();
+    const ULONGLONG deadline = GetTickCount64() + deadline_ms;
+    Text current = url;
+    // Plain http is read here, byte by byte of the answer; https goes to WinHTTP. Redirects
+    // are followed as the transport would: ten at most, from https never back to http.
+    for (int redirects = 0; redirects <= kFetchMaxRedirects; ++redirects) {
+        RequestTarget target;
+        if (!CrackRequestUrl(current, &target))
+            return finish(Bytes());
+        if (target.secure)
+            return WinHttpFetch(current, result, MillisecondsLeft(deadline));
+        AnswerReader reader(static_cast<size_t>(kFetchMaxResponseBytes), false);
+        const std::atomic<bool> stop{false};
+        const Text host = codepage::FromWide(target.host, codepage::kGbk);
+        const Text path = EscapePathForWire(codepage::FromWide(target.path, codepage::kGbk));
+        bool sent = false;
+        try {
+            sent = PlainGet(host, target.port, path, deadline, stop, reader);
+        } catch (const std::bad_alloc&) {
+        }
+        // The status of an answer whose header block arrived, whole or not.
+        outcome.status = reader.HeaderBlock().empty() ? 0 : reader.Framing().status;
+        if (!sent || reader.state() != AnswerReader::State::kComplete)
+            return finish(Bytes());
+        const Text location = AnswerHeaderValue(reader.HeaderBlock(), "Location");
+        if (IsRedirect(outcome.status) && !location.empty()) {
+            current = ResolveAgainst(current, location);
+            const Text lower = AsciiLower(current);
+            if (!StartsWith(lower, "http://") && !StartsWith(lower, "https://")) {
+                outcome.status = 0;
+                return finish(Bytes());
+            }
+            continue;
+        }
+        Bytes body;
+        if (reader.Framing().coding == ContentCoding::kIdentity) {
+            body.swap(reader.Body());
+        } else {
+            const Bytes& raw = reader.Body();
+            if (!DecodeContent(
+                    std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()),
+                    reader.Framing().coding, static_cast<size_t>(kFetchMaxResponseBytes), body))
+                return finish(Bytes());
+        }
+        outcome.complete = true;
+        return finish(std::move(body));
+    }
+    outcome.status = 0;
+    return finish(Bytes());
 }

@@ -1,6 +1,8 @@
 // FetchUrlBytes: a plain synchronous GET that returns the body as the server sent it (decoded
 // when it came compressed; no headers of our own, no cookies). Used for the rendered preview
-// picture. Pending window messages are processed once while the request is out.
+// picture. Pending window messages are processed once while the request is out. A plain http
+// address is fetched over a connection of its own whose answer is read here, so that a body
+// cut short or a malformed answer is always seen; https goes through WinHTTP.
 #pragma once
 
 #include "core/types.h"
@@ -17,6 +19,9 @@ constexpr unsigned long long kFetchMaxResponseBytes = 256ull * 1024 * 1024;
 
 // The whole fetch gives up after this long, however the server paces what it sends.
 constexpr unsigned kFetchDeadlineMs = 30000;
+
+// Redirects followed before the fetch gives up.
+constexpr int kFetchMaxRedirects = 10;
 
 // Returns the body of the answer, or empty bytes when the request could not be made, failed
 // part-way or was too large. An HTTP error status still returns its body: callers that must not

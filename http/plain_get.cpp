@@ -1,0 +1,185 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "http/plain_get.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/text.h"
+#include "http/transfer.h"
+
+namespace {
+
+// Winsock for the length of one call (the calls count, so this nests with any other user).
+class WinsockUse {
+  public:
+    WinsockUse() {
+        WSADATA data;
+        ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockUse() {
+        if (ok_)
+            WSACleanup();
+    }
+    explicit operator bool() const { return ok_; }
+
+  private:
+    bool ok_ = false;
+};
+
+class Socket {
+  public:
+    Socket() = default;
+    ~Socket() {
+        if (s_ != INVALID_SOCKET)
+            closesocket(s_);
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    void Reset(SOCKET s) {
+        if (s_ != INVALID_SOCKET)
+            closesocket(s_);
+        s_ = s;
+    }
+    SOCKET get() const { return s_; }
+
+  private:
+    SOCKET s_ = INVALID_SOCKET;
+};
+
+// Waits until the socket is readable (or writable), in slices short enough to see `stop`.
+// False when the deadline passed or `stop` was set first.
+bool WaitFor(SOCKET s, bool write, ULONGLONG deadline, const std::atomic<bool>& stop) {
+    for (;;) {
+        if (stop)
+            return false;
+        const DWORD left = MillisecondsLeft(deadline);
+        if (left == 0)
+            return false;
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(s, &set);
+        fd_set failed;
+        FD_ZERO(&failed);
+        FD_SET(s, &failed);
+        const DWORD slice = std::min<DWORD>(left, 200);
+        timeval wait = {static_cast<long>(slice / 1000), static_cast<long>(slice % 1000 * 1000)};
+        const int n = select(0, write ? nullptr : &set, write ? &set : nullptr, &failed, &wait);
+        if (n == SOCKET_ERROR)
+            return false;
+        if (n > 0)
+            return true;
+    }
+}
+
+bool Connect(Socket& socket,
+             const Text& host,
+             int port,
+             ULONGLONG deadline,
+             const std::atomic<bool>& stop) {
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return false;
+    bool connected = false;
+    for (addrinfo* a = found; a && !connected; a = a->ai_next) {
+        socket.Reset(::socket(a->ai_family, a->ai_socktype, a->ai_protocol));
+        if (socket.get() == INVALID_SOCKET)
+            continue;
+        u_long nonBlocking = 1;
+        ioctlsocket(socket.get(), FIONBIO, &nonBlocking);
+        if (connect(socket.get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+            connected = true;
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK &&
+                   WaitFor(socket.get(), true, deadline, stop)) {
+            int error = 0;
+            int size = sizeof error;
+            getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+            connected = error == 0;
+        }
+    }
+    freeaddrinfo(found);
+    return connected;
+}
+
+bool SendAll(SOCKET s, const std::string& data, ULONGLONG deadline, const std::atomic<bool>& stop) {
+    size_t sent = 0;
+    while (sent < data.size()) {
+        const int n = send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK &&
+            WaitFor(s, true, deadline, stop))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PlainGet(const Text& host,
+              int port,
+              const Text& path,
+              ULONGLONG deadline,
+              const std::atomic<bool>& stop,
+              AnswerReader& reader) {
+    WinsockUse winsock;
+    Socket socket;
+    if (!winsock || !Connect(socket, host, port, deadline, stop))
+        return false;
+    // Built piece by piece (GCC 12 warns wrongly about chains of string concatenations).
+    std::string request = "GET ";
+    request += path;
+    request += " HTTP/1.1\r\nHost: ";
+    const bool bracketed = host.find(':') != Text::npos;  // an IPv6 address
+    if (bracketed)
+        request += '[';
+    request += host;
+    if (bracketed)
+        request += ']';
+    if (port != 80) {
+        request += ':';
+        request += std::to_string(port);
+    }
+    request += "\r\nConnection: close\r\n\r\n";
+    if (!SendAll(socket.get(), request, deadline, stop))
+        return false;
+    char buffer[64 * 1024];
+    while (reader.state() == AnswerReader::State::kReading) {
+        if (!WaitFor(socket.get(), false, deadline, stop))
+            return true;  // the reader stays incomplete: a time-out, not a whole answer
+        const int n = recv(socket.get(), buffer, sizeof buffer, 0);
+        if (n > 0) {
+            reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
+        } else if (n == 0) {
+            reader.Close();
+        } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            return true;  // reset: incomplete
+        }
+    }
+    return true;
+}
+
+Text AnswerHeaderValue(const Text& block, const Text& name) {
+    const Text prefix = AsciiLower(name) + ":";
+    size_t at = 0;
+    while (at < block.size()) {
+        size_t end = block.find('\n', at);
+        if (end == Text::npos)
+            end = block.size();
+        Text line = block.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (AsciiLower(line.substr(0, prefix.size())) == prefix)
+            return TrimBlanks(line.substr(prefix.size()));
+    }
+    return Text();
+}
