@@ -39,12 +39,16 @@ DWORD WINAPI WarmUpImageDecoder(void*) {
     return 0;
 }
 
-void FinishDecoderWarmUp() {
+// True when no warm-up runs any more. One that has not ended after a generous wait keeps its
+// handle, and the GUID buffer it may be reading stays as it is.
+bool FinishDecoderWarmUp() {
     if (!decoderWarmUp)
-        return;
-    WaitForSingleObject(decoderWarmUp, 5000);
+        return true;
+    if (WaitForSingleObject(decoderWarmUp, 5000) != WAIT_OBJECT_0)
+        return false;
     CloseHandle(decoderWarmUp);
     decoderWarmUp = nullptr;
+    return true;
 }
 
 // The stream behind every image LoadImageFromBytes made: GDI+ may read it again while the
@@ -72,16 +76,21 @@ const wchar_t* Wide(const Bytes& utf16) {
 }  // namespace
 
 void InitDecorationRuntime() {
+    // The warm-up decodes through FrameDimensionTimeGuid(): a warm-up still running from an
+    // earlier call ends before the buffer is replaced, and a new one starts only once the
+    // buffer is filled.
+    if (FinishDecoderWarmUp()) {
+        std::free(frameDimensionTime);
+        frameDimensionTime = static_cast<GUID*>(std::calloc(1, sizeof(GUID)));
+        if (frameDimensionTime) {
+            Bytes text = AnsiToWide(kFrameDimensionTimeText);
+            if (FAILED(CLSIDFromString(const_cast<wchar_t*>(Wide(text)), frameDimensionTime)))
+                std::memset(frameDimensionTime, 0, sizeof(GUID));
+        }
+    }
+
     if (StartGdiPlusOnce(runtimeToken) != 0 && !decoderWarmUp)
         decoderWarmUp = CreateThread(nullptr, 0, WarmUpImageDecoder, nullptr, 0, nullptr);
-
-    std::free(frameDimensionTime);
-    frameDimensionTime = static_cast<GUID*>(std::calloc(1, sizeof(GUID)));
-    if (frameDimensionTime) {
-        Bytes text = AnsiToWide(kFrameDimensionTimeText);
-        if (FAILED(CLSIDFromString(const_cast<wchar_t*>(Wide(text)), frameDimensionTime)))
-            std::memset(frameDimensionTime, 0, sizeof(GUID));
-    }
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -106,7 +115,8 @@ const GUID* FrameDimensionTimeGuid() {
 }
 
 void ReleaseDecorationRuntime() {
-    FinishDecoderWarmUp();
+    if (!FinishDecoderWarmUp())
+        return;
     std::free(frameDimensionTime);
     frameDimensionTime = nullptr;
 }
