@@ -3,6 +3,8 @@
 // row and the fields 字体 and ID). Window thread unless a function says otherwise.
 #pragma once
 
+#include <string>
+
 #include "catalogue/main_controls.h"
 #include "core/types.h"
 
@@ -32,6 +34,7 @@ int RunningDescriptionChecks();
 
 // Information message box owned by the main window, task-modal.
 void ShowFeatureMessage(const Text& text, const Text& title);
+void ShowFeatureMessage(const std::wstring& text, const Text& title);
 
 // Shows "请先初始化字体" or "请选择字体" under `title` and gives true when the catalogue is not
 // loaded or no font is chosen; gives false, showing nothing, when a feature can work on the

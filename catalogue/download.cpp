@@ -10,6 +10,7 @@
 #include "catalogue/file_writer.h"
 #include "catalogue/scrape.h"
 #include "catalogue/service_headers.h"
+#include "core/codepage.h"
 #include "core/pump.h"
 #include "http/fetch_url.h"
 #include "http/inet_request.h"
@@ -18,6 +19,8 @@
 #include "ui/threads.h"
 
 namespace {
+
+using codepage::Wide;
 
 constexpr char kDownloadTitle[] = "字体下载";
 constexpr char kPictureTitle[] = "图片下载";
@@ -28,13 +31,13 @@ constexpr char kSavingPictureTitle[] = "览字坊    图片下载中……";
 InetCancelToken g_cancel;
 std::atomic<bool> g_downloading{false};
 
-Text SuccessMessage(const Text& path) {
-    return "恭喜！\r\n你下载的" + path + "已下载完成";
+std::wstring SuccessMessage(const std::wstring& path) {
+    return Wide("恭喜！\r\n你下载的") + path + Wide("已下载完成");
 }
 
 // The shared save dialog, starting on the desktop with the current font's name made safe
 // as a file name. Empty when the user cancelled.
-Text AskSavePath(const char* title, const char* filter, const char* extension) {
+std::wstring AskSavePath(const char* title, const char* filter, const char* extension) {
     ui::SaveDialogRequest dialog;
     dialog.title = title;
     dialog.fileName = SafeFileName(ui::GetText(kFontNameField));
@@ -46,7 +49,7 @@ Text AskSavePath(const char* title, const char* filter, const char* extension) {
 
 void DownloadFontFile() {
     ui::SetDisabled(kDownloadButton, true);
-    Text path = AskSavePath("字体下载【览字坊】", "字体文件|*.ttf", "ttf");
+    std::wstring path = AskSavePath("字体下载【览字坊】", "字体文件|*.ttf", "ttf");
     if (path.empty()) {
         ui::SetWindowTitle(kProgramTitle);
         ui::SetDisabled(kDownloadButton, false);
@@ -70,7 +73,10 @@ void DownloadFontFile() {
         result.status == 200 && result.complete && !font.empty() && WriteFileWhole(path, font);
     ui::SetWindowTitle(kProgramTitle);
     ui::SetVisible(kCancelButton, false);
-    ShowFeatureMessage(ok ? SuccessMessage(path) : Text(kFailed), kDownloadTitle);
+    if (ok)
+        ShowFeatureMessage(SuccessMessage(path), kDownloadTitle);
+    else
+        ShowFeatureMessage(kFailed, kDownloadTitle);
     ui::SetDisabled(kDownloadButton, false);
 }
 
@@ -102,7 +108,7 @@ void SavePreviewPicture() {
         return;
     }
     ui::SetDisabled(kSavePictureButton, true);
-    Text path = AskSavePath("保存图片【览字坊】", "PNG文件|*.PNG|所有文件|*.*", "PNG");
+    std::wstring path = AskSavePath("保存图片【览字坊】", "PNG文件|*.PNG|所有文件|*.*", "PNG");
     if (path.empty()) {
         ui::SetWindowTitle(kProgramTitle);
     } else {
@@ -112,7 +118,10 @@ void SavePreviewPicture() {
         bool ok = fetched.status == 200 && fetched.complete && !picture.empty() &&
                   WriteFileWhole(path, picture);
         ui::SetWindowTitle(kProgramTitle);
-        ShowFeatureMessage(ok ? SuccessMessage(path) : Text(kFailed), kPictureTitle);
+        if (ok)
+            ShowFeatureMessage(SuccessMessage(path), kPictureTitle);
+        else
+            ShowFeatureMessage(kFailed, kPictureTitle);
     }
     ui::SetDisabled(kSavePictureButton, false);
 }

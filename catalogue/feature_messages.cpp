@@ -8,6 +8,10 @@ void ShowFeatureMessage(const Text& text, const Text& title) {
     ui::ShowMessage(text, MB_ICONINFORMATION | MB_TASKMODAL, title);
 }
 
+void ShowFeatureMessage(const std::wstring& text, const Text& title) {
+    ui::ShowMessage(text, MB_ICONINFORMATION | MB_TASKMODAL, title);
+}
+
 bool RefuseWithoutChosenFont(const Text& title) {
     if (!IsCatalogueLoaded()) {
         ShowFeatureMessage("请先初始化字体", title);

@@ -2,19 +2,14 @@
 
 #include <windows.h>
 
-#include "core/codepage.h"
+#include <algorithm>
 
-namespace {
-
-using codepage::Wide;
-
-}  // namespace
-
-bool WriteFileWhole(const Text& path, const Bytes& bytes) {
+bool WriteFileWhole(const std::wstring& path,
+                    const Bytes& bytes,
+                    const std::function<bool()>& mayReplace) {
     if (path.empty())
         return false;
-    std::wstring target = Wide(path);
-    std::wstring partial = target + L".lanzifang-part";
+    std::wstring partial = path + L".lanzifang-part";
     HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -29,8 +24,10 @@ bool WriteFileWhole(const Text& path, const Bytes& bytes) {
     }
     ok = ok && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
+    if (ok && mayReplace)
+        ok = mayReplace();
     if (ok)
-        ok = MoveFileExW(partial.c_str(), target.c_str(),
+        ok = MoveFileExW(partial.c_str(), path.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
         DeleteFileW(partial.c_str());

@@ -39,13 +39,62 @@ std::wstring UsableFileName(const Text& name) {
     return w;
 }
 
+// The path the user chose in the dialog (or the observer's answer), empty when cancelled.
+// `proposed` is the name the dialog offers.
+std::wstring AskForPath(const SaveDialogRequest& request, const std::wstring& proposed) {
+    if (SaveDialogObserver observer = Copy(g_saveDialogObserver))
+        return observer(request);
+    // "Name|*.ext|..." becomes the double-zero-terminated list the dialog takes.
+    std::wstring filter = Wide(request.filter);
+    for (wchar_t& ch : filter) {
+        if (ch == L'|')
+            ch = L'\0';
+    }
+    filter.append(2, L'\0');
+    std::wstring file = proposed;
+    file.resize(32768, L'\0');
+    std::wstring title = Wide(request.title);
+    std::wstring extension = Wide(request.defaultExtension);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = request.owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
+    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+    ofn.Flags =
+        OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (GetSaveFileNameW(&ofn))
+        return file.c_str();
+    if (CommDlgExtendedError() != 0)  // 0: the user cancelled
+        detail::LogFailure("GetSaveFileNameW");
+    return {};
+}
+
+// Asks, as the dialog does for the name it was given, before `path` is replaced.
+bool ConfirmReplace(const std::wstring& path, const SaveDialogRequest& request) {
+    std::size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::wstring question = name + Wide(" 已存在。\r\n要替换它吗？");
+    return ShowMessage(question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, request.title,
+                       request.owner) == IDYES;
+}
+
 }  // namespace
 
-int ShowMessage(const Text& text, unsigned flags, const Text& title, HWND owner) {
-    MessageRequest request{text, title, owner ? owner : MainWindow(), flags | MB_TASKMODAL};
+int ShowMessage(const std::wstring& text, unsigned flags, const Text& title, HWND owner) {
+    MessageRequest request{Narrow(text), title, owner ? owner : MainWindow(), flags | MB_TASKMODAL,
+                           text};
     if (MessageObserver observer = Copy(g_messageObserver))
         return observer(request);
-    return MessageBoxW(request.owner, Wide(text).c_str(), Wide(title).c_str(), request.flags);
+    return MessageBoxW(request.owner, text.c_str(), Wide(title).c_str(), request.flags);
+}
+
+int ShowMessage(const Text& text, unsigned flags, const Text& title, HWND owner) {
+    return ShowMessage(Wide(text), flags, title, owner);
 }
 
 void SetMessageObserver(MessageObserver observer) {
@@ -53,42 +102,30 @@ void SetMessageObserver(MessageObserver observer) {
     g_messageObserver = std::move(observer);
 }
 
-Text ShowSaveDialog(HWND window, const char* name, const SaveDialogRequest& request) {
+std::wstring ShowSaveDialog(HWND window, const char* name, const SaveDialogRequest& request) {
     SaveDialogRequest effective = request;
     if (!effective.owner)
         effective.owner = window ? window : MainWindow();
-    Text chosen;
-    if (SaveDialogObserver observer = Copy(g_saveDialogObserver)) {
-        chosen = observer(effective);
-    } else {
-        // "Name|*.ext|..." becomes the double-zero-terminated list the dialog takes.
-        std::wstring filter = Wide(effective.filter);
-        for (wchar_t& ch : filter) {
-            if (ch == L'|')
-                ch = L'\0';
+    std::wstring chosen;
+    std::wstring proposed = UsableFileName(effective.fileName);
+    for (;;) {
+        chosen = AskForPath(effective, proposed);
+        if (chosen.empty())
+            break;
+        std::wstring completed = WithDefaultExtension(chosen, effective.defaultExtension);
+        // The dialog asked about the name as typed; a name completed here is asked about now.
+        if (completed == chosen ||
+            GetFileAttributesW(completed.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            ConfirmReplace(completed, effective)) {
+            chosen = completed;
+            break;
         }
-        filter.append(2, L'\0');
-        std::wstring file = UsableFileName(effective.fileName);
-        file.resize(32768, L'\0');
-        std::wstring title = Wide(effective.title);
-        std::wstring folder = Wide(effective.initialFolder);
-        std::wstring extension = Wide(effective.defaultExtension);
-        OPENFILENAMEW ofn = {};
-        ofn.lStructSize = sizeof(ofn);
-        ofn.hwndOwner = effective.owner;
-        ofn.lpstrFilter = filter.c_str();
-        ofn.nFilterIndex = 1;
-        ofn.lpstrFile = file.data();
-        ofn.nMaxFile = static_cast<DWORD>(file.size());
-        ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-        ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-        ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-        ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                    OFN_NOCHANGEDIR;
-        if (GetSaveFileNameW(&ofn))
-            chosen = Narrow(file.c_str());
-        else if (CommDlgExtendedError() != 0)  // 0: the user cancelled
-            detail::LogFailure("GetSaveFileNameW");
+        // No: the dialog again, in the chosen folder, with the name it would have saved.
+        std::size_t slash = completed.find_last_of(L"\\/");
+        std::size_t nameAt = slash == std::wstring::npos ? 0 : slash + 1;
+        effective.initialFolder = completed.substr(0, nameAt);
+        proposed = completed.substr(nameAt);
+        effective.fileName = Narrow(proposed);
     }
     if (!chosen.empty()) {
         detail::OnWindowThread(window, [&](detail::WindowState& state) {
@@ -101,8 +138,8 @@ Text ShowSaveDialog(HWND window, const char* name, const SaveDialogRequest& requ
     return chosen;
 }
 
-Text DialogFileName(HWND window, const char* name) {
-    Text result;
+std::wstring DialogFileName(HWND window, const char* name) {
+    std::wstring result;
     detail::OnWindowThread(window, [&](detail::WindowState& state) {
         if (detail::ControlState* c = detail::FindControl(state, name))
             result = c->fileName;
@@ -110,17 +147,30 @@ Text DialogFileName(HWND window, const char* name) {
     return result;
 }
 
+std::wstring WithDefaultExtension(const std::wstring& path, const Text& extension) {
+    if (extension.empty() || path.empty())
+        return path;
+    std::wstring suffix = L"." + Wide(extension);
+    if (path.size() > suffix.size() &&
+        CompareStringOrdinal(path.c_str() + path.size() - suffix.size(),
+                             static_cast<int>(suffix.size()), suffix.c_str(),
+                             static_cast<int>(suffix.size()), TRUE) == CSTR_EQUAL)
+        return path;
+    // "Foo." already has the dot.
+    return path.back() == L'.' ? path + suffix.substr(1) : path + suffix;
+}
+
 void SetSaveDialogObserver(SaveDialogObserver observer) {
     std::lock_guard<std::mutex> lock(g_observerLock);
     g_saveDialogObserver = std::move(observer);
 }
 
-Text DesktopFolder() {
+std::wstring DesktopFolder() {
     wchar_t path[MAX_PATH] = {};
     if (FAILED(
             SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
         return {};
-    return Narrow(path);
+    return path;
 }
 
 void OpenAddress(const Text& address) {

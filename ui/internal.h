@@ -30,7 +30,7 @@ struct ControlState {
     Picture looks[4];          // flat button pictures: resting, pointer-over, focus, disabled
     int id = 0;                // child window id, or timer id
     int interval = 0;          // timers
-    Text fileName;             // save dialog: the last confirmed path
+    std::wstring fileName;     // save dialog: the last confirmed path
 };
 
 struct WindowState {

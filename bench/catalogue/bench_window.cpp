@@ -57,7 +57,7 @@ MainWindow::MainWindow() {
         ++messages_;
         return IDOK;
     });
-    ui::SetSaveDialogObserver([](const ui::SaveDialogRequest&) { return Text(); });
+    ui::SetSaveDialogObserver([](const ui::SaveDialogRequest&) { return std::wstring(); });
     ui::SetOpenAddressObserver([](const Text&) {});
     window_ = CreateMainWindow();
     if (window_) {

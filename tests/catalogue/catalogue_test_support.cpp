@@ -59,8 +59,12 @@ std::vector<ServiceFont> ServiceFonts() {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    return ReadWholeFile(Wide(path));
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return {};
     std::string bytes;
@@ -76,37 +80,47 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-ScratchFolder::ScratchFolder() {
+namespace {
+
+template <typename Visit>
+void ForEachFile(const std::wstring& folder, Visit visit) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            visit(std::wstring(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring& suffix) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"lzf-catalogue-" +
-                          std::to_wstring(GetCurrentProcessId()) + L"-" +
-                          std::to_wstring(GetTickCount());
-    CreateDirectoryW(folder.c_str(), nullptr);
-    folder_ = Narrow(folder);
+    folder_ = std::wstring(temp) + L"lzf-catalogue-" + std::to_wstring(GetCurrentProcessId()) +
+              L"-" + std::to_wstring(GetTickCount()) + suffix;
+    CreateDirectoryW(folder_.c_str(), nullptr);
 }
 
 ScratchFolder::~ScratchFolder() {
-    for (const Text& name : Files())
-        DeleteFileW(Wide(Path(name)).c_str());
-    RemoveDirectoryW(Wide(folder_).c_str());
+    ForEachFile(folder_, [&](const std::wstring& name) { DeleteFileW(WidePath(name).c_str()); });
+    RemoveDirectoryW(folder_.c_str());
 }
 
 Text ScratchFolder::Path(const Text& name) const {
-    return folder_ + "\\" + name;
+    return Narrow(WidePath(Wide(name)));
+}
+
+std::wstring ScratchFolder::WidePath(const std::wstring& name) const {
+    return folder_ + L"\\" + name;
 }
 
 std::vector<Text> ScratchFolder::Files() const {
     std::vector<Text> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Wide(folder_ + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(Narrow(found.cFileName));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    ForEachFile(folder_, [&](const std::wstring& name) { names.push_back(Narrow(name)); });
     return names;
 }
 
@@ -115,11 +129,11 @@ MainWindowDriver::MainWindowDriver() {
     SetPreviewImageUrl(Text());
     ui::SetMessageObserver([this](const ui::MessageRequest& request) {
         messages.push_back(request);
-        return IDOK;
+        return (request.flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
     });
     ui::SetSaveDialogObserver([this](const ui::SaveDialogRequest& request) {
         saveDialogs.push_back(request);
-        return saveAnswer;
+        return wideSaveAnswer.empty() ? Wide(saveAnswer) : wideSaveAnswer;
     });
     ui::SetOpenAddressObserver([](const Text&) {});
     window_ = CreateMainWindow();

@@ -24,22 +24,25 @@ struct ServiceFont {
 };
 std::vector<ServiceFont> ServiceFonts();
 
-// Reads a whole file; empty when it does not exist.
+// Reads a whole file; empty when it does not exist. A std::string path is GBK.
 std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::wstring& path);
 bool FileExists(const std::string& path);
 
 // A folder of its own for the files a test saves; removed with everything in it.
 class ScratchFolder {
   public:
-    ScratchFolder();
+    // `suffix` ends the folder's name (e.g. characters that GBK lacks).
+    explicit ScratchFolder(const std::wstring& suffix = L"");
     ~ScratchFolder();
-    // Full path (GBK) of a file in the folder.
+    // Full path of a file in the folder: GBK, and UTF-16 for any folder.
     Text Path(const Text& name) const;
-    // Names of the files now in the folder.
+    std::wstring WidePath(const std::wstring& name) const;
+    // Names of the files now in the folder (GBK).
     std::vector<Text> Files() const;
 
   private:
-    Text folder_;
+    std::wstring folder_;
 };
 
 // The main window with observers installed; destroyed with the object.
@@ -60,9 +63,11 @@ class MainWindowDriver {
 
     // Messages shown so far.
     std::vector<ui::MessageRequest> messages;
-    // Save dialogs requested so far, and the answer the next ones get (empty: cancel).
+    // Save dialogs requested so far, and the answer the next ones get (empty: cancel). A
+    // non-empty wideSaveAnswer is given instead of saveAnswer (for paths GBK cannot hold).
     std::vector<ui::SaveDialogRequest> saveDialogs;
     Text saveAnswer;
+    std::wstring wideSaveAnswer;
     // Every caption 初始化字体 was given, in order.
     std::vector<Text> initCaptions;
 

@@ -66,6 +66,29 @@ TEST_F(DownloadTest, SavesTheFontFileByteForByte) {
     ExpectIdle();
 }
 
+// The chosen path stays UTF-16 from the dialog to the file and into the message, in a folder
+// named with characters GBK lacks; a name that does not end in .ttf gets it.
+TEST_F(DownloadTest, SavesInAnyFolderWithTheDefaultExtension) {
+    ScratchFolder odd(L"-Größe-ő-한글");
+    ChooseRow(3);
+    const struct {
+        const wchar_t* typed;
+        const wchar_t* saved;
+    } cases[] = {
+        {L"字体.ttf", L"字体.ttf"}, {L"Foo 2.0 Bold", L"Foo 2.0 Bold.ttf"}, {L"ß.TTF", L"ß.TTF"}};
+    for (const auto& c : cases) {
+        driver.messages.clear();
+        driver.wideSaveAnswer = odd.WidePath(c.typed);
+        driver.Click(kDownloadButton);
+        std::wstring saved = odd.WidePath(c.saved);
+        EXPECT_EQ(ReadWholeFile(saved), ReadWholeFile("Z:" + fonts[3].path));
+        ASSERT_EQ(driver.messages.size(), 1u);
+        EXPECT_EQ(driver.messages[0].wideText, L"恭喜！\r\n你下载的" + saved + L"已下载完成");
+    }
+    EXPECT_EQ(odd.Files().size(), 3u);
+    EXPECT_TRUE(folder.Files().empty());
+}
+
 TEST_F(DownloadTest, PostsTheIdWithItsLengthForThreeAndFourDigitIds) {
     int fourDigitRow = -1;
     for (size_t i = 0; i < fonts.size(); ++i)
@@ -214,6 +237,17 @@ TEST_F(PictureSaveTest, SavesThePreviewPictureByteForByte) {
     EXPECT_EQ(driver.messages[0].text, "恭喜！\r\n你下载的" + driver.saveAnswer + "已下载完成");
     EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
     EXPECT_FALSE(ui::IsDisabled(kSavePictureButton));
+
+    // Into a folder named with characters GBK lacks, under a name with a dot.
+    ScratchFolder odd(L"-Größe-ő-한글");
+    driver.messages.clear();
+    driver.wideSaveAnswer = odd.WidePath(L"预览 1.5");
+    driver.Click(kSavePictureButton);
+    std::wstring saved = odd.WidePath(L"预览 1.5.PNG");
+    EXPECT_EQ(ReadWholeFile(saved), expected);
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].wideText, L"恭喜！\r\n你下载的" + saved + L"已下载完成");
+    driver.wideSaveAnswer.clear();
 
     // The picture gone from the service: failure, and no file.
     ASSERT_TRUE(ServiceControl("path=/preview/*&status=404&body=gone"));

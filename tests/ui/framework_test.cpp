@@ -14,6 +14,7 @@
 #include "app/program_windows.h"
 #include "core/codepage.h"
 #include "core/pump.h"
+#include "tests/support/dialog_answerer.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/dialogs.h"
 #include "ui/layout.h"
@@ -489,104 +490,80 @@ TEST(Dialogs, MessageBoxesAreTaskModalAndOwnedByTheMainWindow) {
     EXPECT_EQ(seen[1].owner, main.hwnd);
 }
 
-// Drives a real save dialog shown by a worker thread: types a name without extension and
-// presses Save.
-struct DialogDriver {
-    std::wstring title;
-    std::u16string proposed;  // the name the dialog offered
-    const wchar_t* typed;
-    bool found = false;
-};
-DialogDriver g_driver;
-
-BOOL CALLBACK FindNameEdit(HWND child, LPARAM found) {
-    wchar_t childClass[16] = {};
-    GetClassNameW(child, childClass, 16);
-    int id = GetDlgCtrlID(child);
-    if (std::wstring(childClass) == L"Edit" && (id == 0x47C || id == 0x480)) {
-        *reinterpret_cast<HWND*>(found) = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindDialog(HWND hwnd, LPARAM) {
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (std::wstring(cls) != L"#32770" || !IsWindowVisible(hwnd))
-        return TRUE;
-    if (uitest::WindowText(hwnd) != std::u16string(g_driver.title.begin(), g_driver.title.end()))
-        return TRUE;
-    // The file name box: an edit with the id of the name combo (cmb13) or the plain edt1,
-    // however deep the dialog nests it.
-    HWND edit = nullptr;
-    EnumChildWindows(hwnd, FindNameEdit, reinterpret_cast<LPARAM>(&edit));
-    if (!edit)
-        return TRUE;
-    g_driver.found = true;
-    g_driver.proposed = uitest::WindowText(edit);
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_driver.typed));
-    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-
-Text AsciiLowerCopy(Text s) {
-    for (char& ch : s) {
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch - 'A' + 'a');
-    }
-    return s;
-}
-
-Text g_chosen;
+// Drives a real save dialog shown by a worker thread: types a name and presses Save.
+std::wstring g_chosen;
 ui::SaveDialogRequest g_request;
 
 void ShowDialogFromWorker() {
     g_chosen = ui::ShowSaveDialog("通用对话框1", g_request);
 }
 
-Text RunRealDialog(const ui::SaveDialogRequest& request, const wchar_t* typed) {
+// The dialog's answer to `typed`; `offered` receives the name the dialog proposed.
+std::wstring RunRealDialog(const ui::SaveDialogRequest& request,
+                           const std::wstring& typed,
+                           std::wstring* offered) {
     g_request = request;
-    g_driver = {};
-    g_driver.title =
-        std::wstring(reinterpret_cast<const wchar_t*>(codepage::ToWide(request.title).c_str()));
-    g_driver.typed = typed;
     g_chosen.clear();
+    std::wstring title = codepage::Wide(request.title);
     HANDLE thread = ui::RunInThread(ShowDialogFromWorker);
+    bool answered = false;
     DWORD start = GetTickCount();
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < 20000) {
-        if (!g_driver.found)
-            EnumWindows(FindDialog, 0);
+        if (!answered) {
+            if (HWND dialog = dialogs::FindDialog(&title, GetCurrentProcessId()))
+                answered = dialogs::AnswerSaveDialog(dialog, typed, offered);
+        }
         ui::WaitForThreadPumping(thread, 100);
     }
     bool ended = ui::WaitForThreadPumping(thread, 5000);
     CloseHandle(thread);
     EXPECT_TRUE(ended);
-    EXPECT_TRUE(g_driver.found);
+    EXPECT_TRUE(answered);
     return g_chosen;
 }
 
+bool EndsWith(const std::wstring& s, const std::wstring& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// The folder given, the name typed, and the default extension whenever that name does not end
+// in it already (a dot inside a font's name is no extension).
 TEST(Dialogs, SaveDialogFromAWorkerThread) {
     Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
     ui::ShowLayoutWindow(main.hwnd);
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    Text temp = folder;
-    ui::SaveDialogRequest request{"字体下载【览字坊】", "泼墨体", "字体文件|*.ttf", temp, "ttf"};
-    Text chosen = RunRealDialog(request, L"saved-font");
-    EXPECT_EQ(g_driver.proposed, u"泼墨体");
-    // The folder given, the typed name and the default extension.
-    ASSERT_FALSE(chosen.empty());
-    EXPECT_NE(chosen.find("saved-font.ttf"), Text::npos) << chosen;
-    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), chosen);
-
-    // A proposed name that no file may have still opens the dialog.
-    ui::SaveDialogRequest odd{"保存图片【览字坊】", "A/B:C", "PNG文件|*.PNG|所有文件|*.*", temp,
-                              "PNG"};
-    chosen = RunRealDialog(odd, L"picture");
-    EXPECT_EQ(g_driver.proposed, u"A_B_C");
-    // File names compare without case (the system may spell the extension in lower case).
-    EXPECT_NE(AsciiLowerCopy(chosen).find("picture.png"), Text::npos) << chosen;
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const char* kFont = "字体文件|*.ttf";
+    const char* kPicture = "PNG文件|*.PNG|所有文件|*.*";
+    struct Case {
+        const char* title;
+        const char* proposed;
+        const char* filter;
+        const char* extension;
+        std::wstring offered;  // a proposed name no file may have still opens the dialog
+        std::wstring typed;
+        std::wstring saved;  // compared without case: the system may spell the extension
+    };
+    const Case cases[] = {
+        {"字体下载【览字坊】", "泼墨体", kFont, "ttf", L"泼墨体", L"saved-font", L"saved-font.ttf"},
+        {"字体下载【览字坊】", "Foo 2.0 Bold", kFont, "ttf", L"Foo 2.0 Bold", L"Foo 2.0 Bold",
+         L"foo 2.0 bold.ttf"},
+        {"字体下载【览字坊】", "x", kFont, "ttf", L"x", L"Upper.TTF", L"upper.ttf"},
+        {"保存图片【览字坊】", "A/B:C", kPicture, "PNG", L"A_B_C", L"picture", L"picture.png"},
+        {"保存图片【览字坊】", "v1.5", kPicture, "PNG", L"v1.5", L"v1.5", L"v1.5.png"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.proposed);
+        ui::SaveDialogRequest request{c.title, c.proposed, c.filter, folder, c.extension};
+        std::wstring offered;
+        std::wstring chosen = RunRealDialog(request, c.typed, &offered);
+        EXPECT_EQ(offered, c.offered);
+        ASSERT_FALSE(chosen.empty());
+        std::wstring lower = chosen;
+        CharLowerW(lower.data());
+        EXPECT_TRUE(EndsWith(lower, L"\\" + c.saved)) << codepage::Narrow(chosen);
+        EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), chosen);
+    }
 }
 
 TEST(Dialogs, SaveDialogObserverAnswersInsteadOfTheDialog) {
@@ -594,20 +571,73 @@ TEST(Dialogs, SaveDialogObserverAnswersInsteadOfTheDialog) {
     ui::SaveDialogRequest seen;
     ui::SetSaveDialogObserver([&](const ui::SaveDialogRequest& r) {
         seen = r;
-        return Text(r.fileName.empty() ? "" : "C:\\fonts\\" + r.fileName + ".ttf");
+        return r.fileName.empty() ? std::wstring() : L"C:\\fonts\\" + codepage::Wide(r.fileName);
     });
     ui::SaveDialogRequest request{"字体下载【览字坊】", "泼墨体", "字体文件|*.ttf",
                                   ui::DesktopFolder(), "ttf"};
-    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), "C:\\fonts\\泼墨体.ttf");
+    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), L"C:\\fonts\\泼墨体.ttf");
     EXPECT_EQ(seen.owner, main.hwnd);
     EXPECT_EQ(seen.filter, "字体文件|*.ttf");
     EXPECT_FALSE(seen.initialFolder.empty());
-    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), "C:\\fonts\\泼墨体.ttf");
+    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), L"C:\\fonts\\泼墨体.ttf");
     // A cancelled dialog keeps the last confirmed name.
     request.fileName.clear();
-    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), "");
-    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), "C:\\fonts\\泼墨体.ttf");
+    EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), L"");
+    EXPECT_EQ(ui::DialogFileName(main.hwnd, "通用对话框1"), L"C:\\fonts\\泼墨体.ttf");
     ui::SetSaveDialogObserver(nullptr);
+}
+
+// The dialog asks before replacing the name it was given; the name completed with the default
+// extension is asked about too, and No brings the dialog back with that name.
+TEST(Dialogs, ReplacingTheCompletedNameIsAskedFirst) {
+    Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"lzf-replace-" + std::to_wstring(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    std::wstring existing = folder + L"\\Foo 2.0 Bold.ttf";
+    HANDLE file = CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    struct Case {
+        int answer;           // to the question
+        std::wstring second;  // the second dialog's answer, when there is one
+        std::wstring chosen;
+        size_t dialogs;
+    };
+    const Case cases[] = {
+        {IDYES, L"", existing, 1},
+        {IDNO, L"", L"", 2},
+        {IDNO, folder + L"\\other", folder + L"\\other.ttf", 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<ui::SaveDialogRequest> asked;
+        std::vector<ui::MessageRequest> questions;
+        ui::SetSaveDialogObserver([&](const ui::SaveDialogRequest& r) {
+            asked.push_back(r);
+            return asked.size() == 1 ? folder + L"\\Foo 2.0 Bold" : c.second;
+        });
+        ui::SetMessageObserver([&](const ui::MessageRequest& r) {
+            questions.push_back(r);
+            return c.answer;
+        });
+        ui::SaveDialogRequest request{"字体下载【览字坊】", "Foo 2.0 Bold", "字体文件|*.ttf",
+                                      ui::DesktopFolder(), "ttf"};
+        EXPECT_EQ(ui::ShowSaveDialog("通用对话框1", request), c.chosen);
+        ui::SetSaveDialogObserver(nullptr);
+        ui::SetMessageObserver(nullptr);
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].wideText, L"Foo 2.0 Bold.ttf 已存在。\r\n要替换它吗？");
+        EXPECT_EQ(questions[0].flags & MB_TYPEMASK, static_cast<unsigned>(MB_YESNO));
+        ASSERT_EQ(asked.size(), c.dialogs);
+        if (c.dialogs == 2) {
+            EXPECT_EQ(asked[1].fileName, "Foo 2.0 Bold.ttf");
+            EXPECT_EQ(asked[1].initialFolder, folder + L"\\");
+        }
+    }
+    DeleteFileW(existing.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // The windows are right whatever the system's ANSI code page is; the English-locale run of the
