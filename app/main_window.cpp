@@ -37,8 +37,11 @@ void OnMainWindowCreated(HWND window) {
     ApplyWindowDecoration(kStartupSkinType, window);
 }
 
+// Closing the window cancels a running font download, which then ends silently (the process
+// does not wait for the transfer, and no message appears without its window).
 constexpr ui::EventBinding kMainEvents[] = {
     {.control = nullptr, .event = Event::Created, .onWindow = OnMainWindowCreated},
+    {.control = nullptr, .event = Event::Destroyed, .action = CancelFontDownload},
     {.control = kInitButton, .event = Event::Click, .action = InitialiseFontList},
     {.control = kFontList, .event = Event::CurrentRowChanged, .action = StartDescriptionCheck},
     {.control = kFontList, .event = Event::DoubleClick, .action = ListDoubleClick},

@@ -32,6 +32,15 @@ void CheckFontDescription();
 // The number of description checks started in their own threads that have not ended yet.
 int RunningDescriptionChecks();
 
+// True from the click on the download button until the download has ended (its message
+// included) or was cancelled. Meanwhile the download button stays disabled and the description
+// checks' answers are held back. Window thread.
+bool DownloadRunning();
+
+// When a download ends: the download button as the newest description check answered while it
+// ran (for the row that is still current), enabled when none did. Window thread.
+void RestoreDownloadButton();
+
 // Information message box owned by the main window, task-modal.
 void ShowFeatureMessage(const Text& text, const Text& title);
 void ShowFeatureMessage(const std::wstring& text, const Text& title);

@@ -1,9 +1,11 @@
 // The description check: the service says whether the current font may be downloaded, and the
 // download button follows. Checks started by row changes run in detached threads; only the
-// answer for the row that is still current when it arrives is applied.
+// answer for the row that is still current when it arrives is applied, and while a download
+// runs it is held until the download ends.
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
@@ -30,10 +32,26 @@ bool AskAllowsDownload(const Text& id) {
     return DescriptionAllowsDownload(answer);
 }
 
+struct HeldAnswer {
+    PendingCheck check;
+    bool allowed;
+};
+std::optional<HeldAnswer> g_heldAnswer;  // window thread
+
+bool IsNewest(const PendingCheck& check) {
+    return check.number == g_checkNumber.load() && CurrentFontId() == check.id;
+}
+
 void ApplyAnswer(const PendingCheck& check, bool allowed) {
-    if (check.number != g_checkNumber.load() || CurrentFontId() != check.id)
-        return;
-    ui::SetDisabled(kDownloadButton, !allowed);
+    // On the window thread, so a download cannot start between the decision and the write.
+    ui::RunOnWindowThread([&] {
+        if (!IsNewest(check))
+            return;
+        if (DownloadRunning())
+            g_heldAnswer = HeldAnswer{check, allowed};
+        else
+            ui::SetDisabled(kDownloadButton, !allowed);
+    });
 }
 
 // Copies the current row's name and id into 字体 and ID (so a preview started next is built
@@ -58,6 +76,12 @@ void DetachedCheck() {
 }
 
 }  // namespace
+
+void RestoreDownloadButton() {
+    bool enabled = !g_heldAnswer || !IsNewest(g_heldAnswer->check) || g_heldAnswer->allowed;
+    g_heldAnswer.reset();
+    ui::SetDisabled(kDownloadButton, !enabled);
+}
 
 int RunningDescriptionChecks() {
     return g_runningChecks.load();

@@ -1,6 +1,7 @@
-// Saving a font and saving the preview picture. The font is fetched in a worker thread that
-// the cancel button can stop by aborting the transfer; a file is written only when every byte
-// of a successful answer has arrived.
+// Saving a font and saving the preview picture. The save dialog and the messages belong to the
+// window thread; only the font's transfer and the writing of its file run in a worker thread,
+// which the cancel button (or closing the window) stops by aborting the transfer. A file is
+// written only when every byte of a successful answer has arrived.
 #include <windows.h>
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "ui/dialogs.h"
 #include "ui/properties.h"
 #include "ui/threads.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -28,8 +30,37 @@ constexpr char kFailed[] = "失败！\r\n请重新下载";
 constexpr char kDownloadingTitle[] = "览字坊    字体下载中……";
 constexpr char kSavingPictureTitle[] = "览字坊    图片下载中……";
 
-InetCancelToken g_cancel;
-std::atomic<bool> g_downloading{false};
+// One font download. It lives in the frame of the StartFontDownload that began it, and owns
+// its own cancel: a cancel never reaches another download.
+class FontDownload {
+  public:
+    std::wstring path;
+    Text id;
+    InetCancelToken transfer;
+    bool saved = false;  // written by the worker, read once it has ended
+
+    // Whichever comes first wins: the cancel (the button, the window closing) or the finish
+    // (every byte written, the file about to replace the chosen one). A cancel that loses is
+    // ignored: the download ends with its message a moment later.
+    bool Cancel() {
+        int running = kRunning;
+        if (!state_.compare_exchange_strong(running, kCancelled))
+            return false;
+        transfer.Cancel();
+        return true;
+    }
+    bool Finish() {
+        int running = kRunning;
+        return state_.compare_exchange_strong(running, kFinishing);
+    }
+    bool Cancelled() const { return state_.load() == kCancelled; }
+
+  private:
+    enum { kRunning, kCancelled, kFinishing };
+    std::atomic<int> state_{kRunning};
+};
+
+FontDownload* g_download = nullptr;  // the running one; window thread
 
 std::wstring SuccessMessage(const std::wstring& path) {
     return Wide("恭喜！\r\n你下载的") + path + Wide("已下载完成");
@@ -47,59 +78,76 @@ std::wstring AskSavePath(const char* title, const char* filter, const char* exte
     return ui::ShowSaveDialog(kSaveDialog, dialog);
 }
 
-void DownloadFontFile() {
-    ui::SetDisabled(kDownloadButton, true);
-    std::wstring path = AskSavePath("字体下载【览字坊】", "字体文件|*.ttf", "ttf");
-    if (path.empty()) {
-        ui::SetWindowTitle(kProgramTitle);
-        ui::SetDisabled(kDownloadButton, false);
-        return;
-    }
-    g_cancel.Reset();
-    g_downloading = true;
-    ui::SetWindowTitle(kDownloadingTitle);
-    ui::SetVisible(kCancelButton, true);
-
-    Text id = ui::GetText(kFontIdField);
-    Text body = "id=" + id;
+// The worker: the transfer and the file, nothing on the window.
+void DownloadFontFile(void* argument) {
+    FontDownload& download = *static_cast<FontDownload*>(argument);
+    Text body = "id=" + download.id;
     InetResult result;
-    Bytes font = InetRequest(CatalogueUrl("Download/" + id), 1, body, DownloadHeaders(body.size()),
-                             {.result = &result, .cancel = &g_cancel});
-    g_downloading = false;
-    if (result.cancelled || g_cancel.IsCancelled())
-        return;  // the cancel button restored all
-
-    bool ok =
-        result.status == 200 && result.complete && !font.empty() && WriteFileWhole(path, font);
-    ui::SetWindowTitle(kProgramTitle);
-    ui::SetVisible(kCancelButton, false);
-    if (ok)
-        ShowFeatureMessage(SuccessMessage(path), kDownloadTitle);
-    else
-        ShowFeatureMessage(kFailed, kDownloadTitle);
-    ui::SetDisabled(kDownloadButton, false);
+    Bytes font =
+        InetRequest(CatalogueUrl("Download/" + download.id), 1, body, DownloadHeaders(body.size()),
+                    {.result = &result, .cancel = &download.transfer});
+    if (result.cancelled || download.Cancelled())
+        return;
+    download.saved = result.status == 200 && result.complete && !font.empty() &&
+                     WriteFileWhole(download.path, font, [&] { return download.Finish(); });
 }
 
 }  // namespace
 
+bool DownloadRunning() {
+    return g_download != nullptr;
+}
+
 void StartFontDownload() {
-    HANDLE worker = ui::RunInThread(DownloadFontFile);
-    if (!ui::WaitForThreadPumping(worker, 0)) {
-        if (worker)
-            CloseHandle(worker);
+    if (g_download)
+        return;  // one at a time (the button is disabled meanwhile)
+    FontDownload download;
+    g_download = &download;
+    ui::SetDisabled(kDownloadButton, true);
+    // The dialog is shown here rather than by the worker: a dialog on a new thread each time
+    // sets up the shell's object machinery for that thread anew, and the system gives that
+    // back only when the process ends (under Wine the 64th such dialog never opens).
+    download.path = AskSavePath("字体下载【览字坊】", "字体文件|*.ttf", "ttf");
+    if (download.path.empty()) {
+        ui::SetWindowTitle(kProgramTitle);
+        g_download = nullptr;
+        RestoreDownloadButton();
         return;
     }
-    CloseHandle(worker);
+    ui::SetWindowTitle(kDownloadingTitle);
+    ui::SetVisible(kCancelButton, true);
+    download.id = ui::GetText(kFontIdField);
+
+    HANDLE worker = ui::RunInThread(DownloadFontFile, &download);
+    ui::WaitForThreadPumping(worker, 0);
+    if (worker)
+        CloseHandle(worker);
+    // A cancel (the button, or the window closing) has restored everything already.
+    if (download.Cancelled() || !ui::MainWindow()) {
+        if (g_download == &download)
+            g_download = nullptr;
+        return;
+    }
+    ui::SetWindowTitle(kProgramTitle);
+    ui::SetVisible(kCancelButton, false);
+    if (download.saved)
+        ShowFeatureMessage(SuccessMessage(download.path), kDownloadTitle);
+    else
+        ShowFeatureMessage(kFailed, kDownloadTitle);
+    // Still running until here: a description check answering while the message is up must
+    // not enable the button under it.
+    g_download = nullptr;
+    RestoreDownloadButton();
     PumpPendingMessages();
 }
 
 void CancelFontDownload() {
-    if (!g_downloading)
+    if (!g_download || !g_download->Cancel())
         return;
-    g_cancel.Cancel();
+    g_download = nullptr;
     ui::SetWindowTitle(kProgramTitle);
     ui::SetVisible(kCancelButton, false);
-    ui::SetDisabled(kDownloadButton, false);
+    RestoreDownloadButton();
 }
 
 void SavePreviewPicture() {
@@ -115,6 +163,9 @@ void SavePreviewPicture() {
         ui::SetWindowTitle(kSavingPictureTitle);
         FetchResult fetched;
         Bytes picture = FetchUrlBytes(PreviewImageUrl(), &fetched);
+        // The window closed while the picture came: the save ends with it, silently.
+        if (!ui::MainWindow())
+            return;
         bool ok = fetched.status == 200 && fetched.complete && !picture.empty() &&
                   WriteFileWhole(path, picture);
         ui::SetWindowTitle(kProgramTitle);

@@ -162,6 +162,7 @@ enum class Event {
     DoubleClick,        // list views
     KeyDown,            // list views: a key was pressed (virtual-key code)
     Tick,               // timers
+    Destroyed,          // the window: it is going away (its controls still exist)
 };
 
 using ActionHandler = void (*)();

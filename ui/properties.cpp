@@ -70,6 +70,10 @@ int SelectedRow(HWND list) {
 
 }  // namespace
 
+void RunOnWindowThread(const std::function<void()>& job) {
+    OnWindowThread(nullptr, [&](WindowState&) { job(); });
+}
+
 void SetWindowTitle(HWND window, const Text& title) {
     std::wstring w = Wide(title);
     OnWindowThread(window, [&](WindowState& state) { SetWindowTextW(state.hwnd, w.c_str()); });

@@ -14,11 +14,18 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "core/types.h"
 
 namespace ui {
+
+// Runs `job` on the main window's thread and returns when it has run: directly on that thread,
+// through SendMessageW from any other (so, like every call here, it waits for the window thread
+// to process messages). Does nothing when there is no main window. For a worker whose decision
+// must not interleave with the window thread's handlers.
+void RunOnWindowThread(const std::function<void()>& job);
 
 // Title (caption-bar text) of the window.
 void SetWindowTitle(HWND window, const Text& title);

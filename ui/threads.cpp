@@ -16,12 +16,34 @@ DWORD WINAPI ThreadStart(LPVOID parameter) {
     return 0;
 }
 
+struct RoutineWithArgument {
+    ThreadRoutineWithArgument routine;
+    void* argument;
+};
+
+DWORD WINAPI ThreadStartWithArgument(LPVOID parameter) {
+    RoutineWithArgument call = *static_cast<RoutineWithArgument*>(parameter);
+    delete static_cast<RoutineWithArgument*>(parameter);
+    call.routine(call.argument);
+    return 0;
+}
+
 }  // namespace
 
 HANDLE RunInThread(ThreadRoutine routine) {
     if (!routine)
         return nullptr;
     return CreateThread(nullptr, 0, ThreadStart, reinterpret_cast<LPVOID>(routine), 0, nullptr);
+}
+
+HANDLE RunInThread(ThreadRoutineWithArgument routine, void* argument) {
+    if (!routine)
+        return nullptr;
+    auto* call = new RoutineWithArgument{routine, argument};
+    HANDLE thread = CreateThread(nullptr, 0, ThreadStartWithArgument, call, 0, nullptr);
+    if (!thread)
+        delete call;
+    return thread;
 }
 
 bool WaitForThreadPumping(HANDLE thread, unsigned timeoutMs) {

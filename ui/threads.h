@@ -11,6 +11,9 @@ using ThreadRoutine = void (*)();
 // Starts `routine` in a new thread (CreateThread, default stack and attributes). Returns the
 // thread's handle, which the caller owns (nullptr when the thread could not start).
 HANDLE RunInThread(ThreadRoutine routine);
+// The same for a routine that takes one argument, which must outlive the thread.
+using ThreadRoutineWithArgument = void (*)(void* argument);
+HANDLE RunInThread(ThreadRoutineWithArgument routine, void* argument);
 
 // Waits for `thread` to end while processing window messages. `timeoutMs` 0 waits without
 // limit. Each round waits with MsgWaitForMultipleObjects (wake mask QS_ALLEVENTS) and the

@@ -90,6 +90,7 @@ LRESULT HandleTopMessage(WindowState& state,
             DestroyWindow(hwnd);
             return 0;
         case WM_DESTROY:
+            FireEvent(state, nullptr, Event::Destroyed);
             for (auto& control : state.controls)
                 ReleaseControl(*control);
             if (g_mainWindow.load() == hwnd)

@@ -2,9 +2,12 @@
 // behind or reported as done when they do not all arrive.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "tests/catalogue/catalogue_test_support.h"
+#include "tests/support/dialog_answerer.h"
 #include "ui/properties.h"
 
 namespace {
@@ -178,6 +181,83 @@ TEST_F(DownloadTest, CancelStopsTheTransferAtOnceAndLeavesNoFile) {
     EXPECT_TRUE(driver.messages.empty());
     EXPECT_TRUE(folder.Files().empty());
     ExpectIdle();
+}
+
+// During a download the row changes twice: each check's answer is held (the button stays
+// disabled and a click starts nothing), and the newest applies when the download ends. The
+// cancel ends that download only; the next one has its own and completes.
+void CALLBACK ChangeRowsThenCancel(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!ui::IsVisible(kCancelButton) ||
+        CountRequests(ParseServiceLog(ServiceLog()), "POST /Download/") == 0)
+        return;
+    KillTimer(nullptr, id);
+    for (int row : {0, 2}) {  // 101 may be downloaded, 103 may not
+        ui::ListSetCurrentRow(kFontList, row);
+        StartDescriptionCheck();
+        ASSERT_TRUE(PumpUntil([] { return RunningDescriptionChecks() == 0; }, 10000));
+        EXPECT_TRUE(ui::IsDisabled(kDownloadButton)) << row;
+        g_cancelDriver->Click(kDownloadButton);
+    }
+    EXPECT_EQ(g_cancelDriver->saveDialogs.size(), 1u);
+    g_cancelDriver->Click(kCancelButton);
+    EXPECT_TRUE(ui::IsDisabled(kDownloadButton));  // 103's answer, held until now
+}
+
+TEST_F(DownloadTest, OneDownloadAtATimeEachWithItsOwnCancel) {
+    ChooseRow(1);
+    ASSERT_TRUE(ServiceControl("path=/Download/*&drip_bytes=512&drip_ms=100&times=1"));
+    ASSERT_TRUE(ServiceControl("path=/FontDesc/103&body=%7B%22canDownload%22%3Afalse%7D"));
+    driver.saveAnswer = folder.Path("first.ttf");
+    g_cancelDriver = &driver;
+    SetTimer(nullptr, 0, 50, ChangeRowsThenCancel);
+    driver.Click(kDownloadButton);
+    EXPECT_TRUE(driver.messages.empty());
+    EXPECT_EQ(ui::GetWindowTitle(), "览字坊");
+    EXPECT_FALSE(ui::IsVisible(kCancelButton));
+    EXPECT_TRUE(ui::IsDisabled(kDownloadButton));
+
+    ChooseRow(0);
+    driver.saveAnswer = folder.Path("second.ttf");
+    driver.Click(kDownloadButton);
+    EXPECT_EQ(CountRequests(ParseServiceLog(ServiceLog()), "POST /Download/"), 1);
+    EXPECT_EQ(ReadWholeFile(driver.saveAnswer), ReadWholeFile("Z:" + fonts[0].path));
+    EXPECT_EQ(folder.Files(), (std::vector<Text>{"second.ttf"}));
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].text, "恭喜！\r\n你下载的" + driver.saveAnswer + "已下载完成");
+    ExpectIdle();
+}
+
+// What a download uses up is given back: the real save dialog still opens for the 65th.
+std::atomic<bool> g_answering{false};
+std::wstring g_dialogAnswer;
+
+DWORD WINAPI AnswerSaveDialogs(void*) {
+    const std::wstring title = L"字体下载【览字坊】";
+    while (g_answering) {
+        if (HWND dialog = dialogs::FindDialog(&title, GetCurrentProcessId()))
+            dialogs::AnswerSaveDialog(dialog, g_dialogAnswer);
+        Sleep(20);
+    }
+    return 0;
+}
+
+TEST_F(DownloadTest, ManyDownloadsInOneSessionWithTheRealDialog) {
+    ChooseRow(4);
+    ui::SetSaveDialogObserver(nullptr);
+    g_answering = true;
+    HANDLE answerer = CreateThread(nullptr, 0, AnswerSaveDialogs, nullptr, 0, nullptr);
+    constexpr int kDownloads = 65;
+    for (int i = 0; i < kDownloads && !HasFailure(); ++i) {
+        driver.messages.clear();
+        g_dialogAnswer = folder.WidePath(L"font" + std::to_wstring(i));
+        driver.Click(kDownloadButton);  // returns when the download has ended
+        ASSERT_EQ(driver.messages.size(), 1u) << i;
+        EXPECT_EQ(driver.messages[0].text.rfind("恭喜！", 0), 0u) << i;
+    }
+    g_answering = false;
+    WaitForSingleObject(answerer, 5000);
+    CloseHandle(answerer);
+    EXPECT_EQ(folder.Files().size(), static_cast<size_t>(kDownloads));
 }
 
 TEST_F(DownloadTest, CancellingTheSaveDialogRestoresEverythingSilently) {

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/dialog_answerer.h"
 #include "tests/support/service_client.h"
 
 namespace {
@@ -207,6 +209,89 @@ TEST_F(WholeProgram, NewerSkinIsAnnouncedBeforeTheAnimation) {
     // No program was started for the file address (notepad would be a window of its own).
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(20000), 0);
+}
+
+struct ChildSearch {
+    const wchar_t* cls;
+    const wchar_t* text;  // nullptr: any
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM parameter) {
+    auto* search = reinterpret_cast<ChildSearch*>(parameter);
+    if (ClassOf(child) != search->cls || (search->text && TitleOf(child) != search->text))
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// A control of the main window by its class and text.
+HWND ChildOf(HWND main, const wchar_t* cls, const wchar_t* text) {
+    ChildSearch search{cls, text};
+    EnumChildWindows(main, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Closing the window while a font is on its way: the download is cancelled (no file, not even
+// a partial one), no message appears, and the process ends long before the transfer could have.
+TEST_F(WholeProgram, ClosingDuringADownloadEndsTheProgramSilently) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"lzf-closing-" + std::to_wstring(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    Program program;
+    ASSERT_TRUE(program.Start());
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = FindOwn(program, IsMainWindow)); }, 30000));
+    HWND init = ChildOf(main, L"Button", L"\u521D\u59CB\u5316\u5B57\u4F53");  // 初始化字体
+    HWND list = ChildOf(main, L"SysListView32", nullptr);
+    HWND download = ChildOf(main, L"Button", L"\u5B57\u4F53\u4E0B\u8F7D");  // 字体下载
+    HWND cancel = ChildOf(main, L"Button", L"\u53D6\u6D88\u4E0B\u8F7D");    // 取消下载
+    ASSERT_TRUE(init && list && download && cancel);
+    PostMessageW(init, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor(
+        [&] { return TitleOf(init) == L"\u521D\u59CB\u5316\u5B57\u4F53\u3010\u5B8C\u6210\u3011"; },
+        30000));  // 初始化字体【完成】
+    // ↓ on a list without a current row makes the first font current and checks it.
+    PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(download) != FALSE; }, 30000));
+
+    ASSERT_TRUE(ServiceControl("path=/Download/*&drip_bytes=256&drip_ms=200"));
+    ServiceClearLog();
+    PostMessageW(download, BM_CLICK, 0, 0);
+    std::wstring dialogTitle = L"\u5B57\u4F53\u4E0B\u8F7D\u3010\u89C8\u5B57\u574A\u3011";
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (dialog = dialogs::FindDialog(&dialogTitle, program.process.dwProcessId)); },
+        30000));
+    ASSERT_TRUE(
+        WaitFor([&] { return dialogs::AnswerSaveDialog(dialog, folder + L"\\font"); }, 10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return IsWindowVisible(cancel) &&
+                   ServiceLog().find("POST /Download/") != std::string::npos;
+        },
+        30000));
+
+    DWORD closed = GetTickCount();
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    // The whole font at this pace takes minutes.
+    EXPECT_EQ(program.WaitForExit(60000), 0);
+    std::printf("from WM_CLOSE to the end of the process: %lu ms\n", GetTickCount() - closed);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+    int files = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                ++files;
+                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(files, 0);
 }
 
 TEST_F(WholeProgram, StartsWithoutAnyUpdateServer) {
