@@ -21,6 +21,30 @@ void ListDoubleClick() {
     PumpPendingMessages();
 }
 
+namespace {
+
+bool g_stepping = false;  // a step of the arrow keys runs (window thread)
+
+// Shows the current row (description check, then preview) until the row shown is the current
+// one. Keys pressed meanwhile arrive in the step's message pumps: they move the row and return,
+// and the loop goes on to the row they reached, so steps follow one another and never nest.
+void StepToCurrentRow() {
+    g_stepping = true;
+    int shown;
+    do {
+        PumpPendingMessages();
+        shown = ui::ListCurrentRow(kFontList);
+        CheckFontDescription();
+        PumpPendingMessages();
+        GeneratePreview();
+        ui::FocusControl(kFontList);
+        ui::ListScrollIntoView(kFontList, ui::ListCurrentRow(kFontList));
+    } while (ui::ListCurrentRow(kFontList) != shown);
+    g_stepping = false;
+}
+
+}  // namespace
+
 void ListKeyDown(int key) {
     if (!IsCatalogueLoaded() || CurrentFontId() == "0")
         return;
@@ -28,13 +52,10 @@ void ListKeyDown(int key) {
         int row = ui::ListCurrentRow(kFontList) + (key == VK_UP ? -1 : 1);
         // At either end of the list there is no row to move to.
         if (row >= 0 && row < ui::ListRowCount(kFontList)) {
-            ui::ListSetCurrentRow(kFontList, row);
-            PumpPendingMessages();
-            CheckFontDescription();
-            PumpPendingMessages();
-            GeneratePreview();
-            ui::FocusControl(kFontList);
-            ui::ListScrollIntoView(kFontList, ui::ListCurrentRow(kFontList));
+            ui::ListSetCurrentRow(kFontList, row);  // one row per key press, at once
+            if (g_stepping)
+                return;  // the running step goes on to this row
+            StepToCurrentRow();
         }
     }
     PumpPendingMessages();

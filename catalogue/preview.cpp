@@ -15,6 +15,12 @@ constexpr char kTitle[] = "字体图生成";
 
 Text g_previewImageUrl;
 
+// A preview runs in the window thread's message pumps of its requests, where another may be
+// asked for (a key, a double-click, a search): that one does not run inside it but is noted,
+// the running one drops its now older answer and runs again with the fields as they are then.
+bool g_previewRunning = false;
+bool g_previewWanted = false;
+
 }  // namespace
 
 const Text& PreviewImageUrl() {
@@ -28,23 +34,36 @@ void SetPreviewImageUrl(const Text& url) {
 void GeneratePreview() {
     if (RefuseWithoutChosenFont(kTitle))
         return;
+    if (g_previewRunning) {
+        g_previewWanted = true;
+        return;
+    }
+    g_previewRunning = true;
     ui::SetDisabled(kPreviewButton, true);
-    Text form = BuildPreviewForm(ui::GetText(kFontIdField), ui::GetText(kFontSizeField),
-                                 ui::GetText(kTextColourField), ui::GetText(kPictureWidthField),
-                                 ui::GetText(kPictureHeightField),
-                                 ui::GetText(kBackgroundColourField), ui::GetText(kContentField));
-    Text answer = WebRequest(CatalogueRootUrl(), 1, form, CatalogueHeaders());
-    Text url = ExtractPreviewImageUrl(answer);
-    if (!url.empty()) {
+    do {
+        g_previewWanted = false;
+        Text form = BuildPreviewForm(
+            ui::GetText(kFontIdField), ui::GetText(kFontSizeField), ui::GetText(kTextColourField),
+            ui::GetText(kPictureWidthField), ui::GetText(kPictureHeightField),
+            ui::GetText(kBackgroundColourField), ui::GetText(kContentField));
+        Text answer = WebRequest(CatalogueRootUrl(), 1, form, CatalogueHeaders());
+        if (g_previewWanted)
+            continue;
+        Text url = ExtractPreviewImageUrl(answer);
+        if (url.empty())
+            continue;
+        FetchResult fetched;
+        Bytes picture = FetchUrlBytes(url, &fetched);
+        if (g_previewWanted)
+            continue;
         g_previewImageUrl = url;
         // A picture that cannot be fetched clears the box rather than leaving an old font's
         // picture under the new font's name.
-        FetchResult fetched;
-        Bytes picture = FetchUrlBytes(url, &fetched);
         if (fetched.status != 200 || !fetched.complete)
             picture.clear();
         ui::SetPicture(kPreviewPicture, picture);
         PumpPendingMessages();
-    }
+    } while (g_previewWanted);
+    g_previewRunning = false;
     ui::SetDisabled(kPreviewButton, false);
 }

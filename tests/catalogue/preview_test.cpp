@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
 #include "tests/catalogue/catalogue_test_support.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/properties.h"
 
 namespace {
@@ -90,6 +91,74 @@ TEST_F(PreviewTest, ArrowKeysMoveOneRowAndPreviewThatRow) {
         if (r.request_line.rfind("POST / ", 0) == 0)
             formIds.push_back(r.body.substr(11, r.body.find('&') - 11));
     EXPECT_EQ(formIds, (std::vector<std::string>{"102", "103", "104", "103"}));
+}
+
+// Holds ↓ down: the first press, then, once its step waits for the preview, 29 repeats.
+DWORD WINAPI HoldDownArrow(void* list) {
+    HWND hwnd = static_cast<HWND>(list);
+    PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 1);
+    for (int i = 0; i < 1000; ++i) {
+        if (CountRequests(ParseServiceLog(ServiceLog()), "POST / ") > 0)
+            break;
+        Sleep(10);
+    }
+    for (int i = 1; i < 30; ++i) {
+        PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0x40000001);
+        Sleep(5);
+    }
+    return 0;
+}
+
+// The picture the service renders for `form` with the font `id` in place of the form's own.
+std::string RenderedFor(std::string form, const std::string& id) {
+    std::size_t end = form.find('&');
+    form.replace(0, end, "FontInfoId=" + id);
+    std::string page = ServicePost("/", form);
+    std::size_t at = page.find("/preview/");
+    return at == std::string::npos ? std::string()
+                                   : ServiceGet(page.substr(at, page.find('"', at) - at));
+}
+
+// Thirty presses sent faster than a step completes move thirty rows; the steps run one after
+// another, and at the end the picture, its address, 字体, ID and the download button all
+// belong to the row reached.
+TEST_F(PreviewTest, KeysFasterThanAStepEndOnTheLastRowWithItsPicture) {
+    ui::SetText("编辑框6", "Abc 你好 123");
+    ui::ListSetCurrentRow(kFontList, 0);
+    const int last = 30;
+    const std::string lastId = ui::ListGetCell(kFontList, last, 2);
+    // Every other font may be downloaded: an older answer would enable the button.
+    ASSERT_TRUE(
+        ServiceControl("path=/FontDesc/" + lastId + "&body=%7B%22canDownload%22%3Afalse%7D"));
+    ASSERT_TRUE(ServiceControl("path=/&delay_ms=300"));
+    HWND list = driver.Control(kFontList);
+    SetFocus(list);
+    HANDLE keys = CreateThread(nullptr, 0, HoldDownArrow, list, 0, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(keys, 0) == WAIT_OBJECT_0; }, 60000));
+    CloseHandle(keys);
+    ui::PumpMessages();  // keys still queued run their steps here
+
+    EXPECT_EQ(ui::ListCurrentRow(kFontList), last);
+    EXPECT_EQ(ui::GetText(kFontNameField), ui::ListGetCell(kFontList, last, 1));
+    EXPECT_EQ(ui::GetText(kFontIdField), lastId);
+    EXPECT_TRUE(ui::IsDisabled(kDownloadButton));
+    EXPECT_FALSE(ui::IsDisabled(kPreviewButton));
+
+    // The address and the picture shown are that row's, not the first step's.
+    std::string form;
+    for (const LoggedRequest& r : Log())
+        if (r.request_line.rfind("POST / ", 0) == 0)
+            form = r.body;
+    std::string expected = RenderedFor(form, lastId);
+    ASSERT_FALSE(expected.empty());
+    ASSERT_NE(expected, RenderedFor(form, ui::ListGetCell(kFontList, 1, 2)))
+        << "the two rows' pictures do not differ";
+    const std::string& url = PreviewImageUrl();
+    ASSERT_NE(url.find("/preview/"), std::string::npos);
+    EXPECT_TRUE(ServiceGet(url.substr(url.find("/preview/"))) == expected);
+    uitest::Capture shown = uitest::CaptureClient(Picture());
+    ui::SetPicture(kPreviewPicture, Bytes(expected.begin(), expected.end()));
+    EXPECT_TRUE(uitest::CaptureClient(Picture()).pixels == shown.pixels);
 }
 
 TEST_F(PreviewTest, EveryRequestOfAStepHasAConnectionOfItsOwn) {
