@@ -9,6 +9,7 @@
 #include "catalogue/scrape.h"
 #include "core/pump.h"
 #include "ui/properties.h"
+#include "ui/window.h"
 
 void ListDoubleClick() {
     if (!IsCatalogueLoaded() || CurrentFontId() == "0")
@@ -28,18 +29,24 @@ bool g_stepping = false;  // a step of the arrow keys runs (window thread)
 // Shows the current row (description check, then preview) until the row shown is the current
 // one. Keys pressed meanwhile arrive in the step's message pumps: they move the row and return,
 // and the loop goes on to the row they reached, so steps follow one another and never nest.
+// A window closed meanwhile ends it (its fields can no longer be read).
 void StepToCurrentRow() {
     g_stepping = true;
-    int shown;
-    do {
+    for (;;) {
         PumpPendingMessages();
-        shown = ui::ListCurrentRow(kFontList);
+        if (!ui::MainWindow())
+            break;
+        int shown = ui::ListCurrentRow(kFontList);
         CheckFontDescription();
         PumpPendingMessages();
+        if (!ui::MainWindow())
+            break;
         GeneratePreview();
         ui::FocusControl(kFontList);
         ui::ListScrollIntoView(kFontList, ui::ListCurrentRow(kFontList));
-    } while (ui::ListCurrentRow(kFontList) != shown);
+        if (ui::ListCurrentRow(kFontList) == shown)
+            break;
+    }
     g_stepping = false;
 }
 
