@@ -25,6 +25,9 @@ class Stream {
     virtual void Close() = 0;
     // Ends the connection at once with a reset where the stream can (else as Close).
     virtual void Abort() { Close(); }
+    // The plain socket under the stream, for sending a file with the kernel's sendfile; -1
+    // when the bytes must pass through Write (TLS).
+    virtual int PlainSocket() const { return -1; }
 };
 
 // Wraps an accepted socket; nullptr when the connection cannot be set up (e.g. TLS handshake).
@@ -54,6 +57,8 @@ class BodySource {
     virtual std::uint64_t Size() const = 0;
     // Copies up to size bytes from offset; returns how many (0 at the end or on error).
     virtual size_t Read(std::uint64_t offset, char* buffer, size_t size) = 0;
+    // The open file behind the body, or -1 when it is not a file.
+    virtual int FileDescriptor() const { return -1; }
 };
 std::shared_ptr<BodySource> StringBody(std::string bytes);
 std::shared_ptr<BodySource> PatternBody(std::uint64_t size);

@@ -147,7 +147,11 @@ HttpResponse Service::Handle(const HttpRequest& request) {
         return HandleControlRoute(request);
     Fault fault = faults_.Take(request.path).value_or(Fault{});
     bool redirects = !fault.redirect.empty() || fault.redirect_loop;
-    Page page = redirects ? Page::Html(302, "") : Route(request, fault);
+    // A file rule replaces the route's answer whole, so the route's page (the home page of a
+    // large catalogue takes tens of milliseconds to make) is not made at all.
+    Page page = redirects             ? Page::Html(302, "")
+                : !fault.file.empty() ? Page::Bytes(200, "application/octet-stream", nullptr)
+                                      : Route(request, fault);
     return Finish(std::move(page), request, fault);
 }
 
