@@ -111,6 +111,9 @@ void FinishAnimation(HWND animationWindow) {
     PresentFrame(animationWindow, kAnimationFrameCount);
     ui::SetTimerInterval(animationWindow, TimerName(kAnimationFrameCount).c_str(), 0);
     ui::CloseLayoutWindow(animationWindow);
-    if (ShowMainWindow())
+    if (HWND main = CreateMainWindow()) {
+        LogStartupEvent("main-window-created", 0, MillisecondsSinceProcessStart(), 0);
+        ui::ShowLayoutWindow(main);
         LogStartupEvent("main-window", 0, MillisecondsSinceProcessStart(), 0);
+    }
 }

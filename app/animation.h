@@ -23,7 +23,8 @@ void SetFrameShownObserver(FrameShownObserver observer);
 
 // When the environment variable LANZIFANG_FRAME_LOG names a file, every frame appends a line
 //   frame <k> at <ms since process start> took <µs to decode, compose and present>
-// and the steps of the start-up append "<step> at <ms>" (program-main, update-check,
-// skin-library, animation-window, main-window once it is shown).
+// and the steps of the start-up append "<step> at <ms>" (program-main, decoration-runtime,
+// update-check, skin-library, animation-window, main-window-created with decoration-begin
+// and decoration-end inside it, main-window once it is shown).
 void LogStartupEvent(const char* what, int number, double atMs, double tookUs);
 double MillisecondsSinceProcessStart();

@@ -1,6 +1,7 @@
 // The main window's events and the handlers that belong to the window itself: the links and
 // the tip window. The colour selectors are in colour_selectors.cpp, the catalogue features in
 // catalogue/.
+#include "app/animation.h"
 #include "app/program_windows.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/main_controls.h"
@@ -34,7 +35,9 @@ bool OnListKeyDown(int key) {
 
 // The main window gets its shadow and skin as soon as it exists.
 void OnMainWindowCreated(HWND window) {
+    LogStartupEvent("decoration-begin", 0, MillisecondsSinceProcessStart(), 0);
     ApplyWindowDecoration(kStartupSkinType, window);
+    LogStartupEvent("decoration-end", 0, MillisecondsSinceProcessStart(), 0);
 }
 
 // Closing the window cancels a running font download, which then ends silently (the process
@@ -66,13 +69,6 @@ std::span<const ui::EventBinding> MainWindowEvents() {
 
 HWND CreateMainWindow() {
     return ui::CreateLayoutWindow(kMainWindowLayout, kMainEvents);
-}
-
-HWND ShowMainWindow() {
-    HWND window = CreateMainWindow();
-    if (window)
-        ui::ShowLayoutWindow(window);
-    return window;
 }
 
 HWND CreateTipWindow(HWND owner) {

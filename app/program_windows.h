@@ -17,8 +17,6 @@ std::span<const ui::EventBinding> AnimationWindowEvents();
 
 // Creates the main window from its layout (its created event runs); not shown yet.
 HWND CreateMainWindow();
-// Creates the main window and shows it, not modal. Returns its handle.
-HWND ShowMainWindow();
 
 // Creates the tip window owned by `owner` (nullptr: the main window); not shown.
 HWND CreateTipWindow(HWND owner = nullptr);

@@ -45,6 +45,7 @@ void ProgramMain() {
     std::atexit(ReleaseProgramObjects);
     // 3. GDI+, the time frame dimension GUID, the loading dialog's class.
     InitDecorationRuntime();
+    LogStartupEvent("decoration-runtime", 0, MillisecondsSinceProcessStart(), 0);
     // 4. The skin update check runs to its end (its message box and the browser go through
     //    the window framework), then the carried skin library is mapped; a failed mapping only
     //    means that the main window later finds no skin export.
