@@ -31,3 +31,14 @@ bench_build() {
     echo "build: i686 (PE32, 32-bit Wine) $1"
   fi
 }
+
+# bench_curl_best <times> <url> [curl options...]: curl's best total time in seconds.
+bench_curl_best() {
+  local times=$1 url=$2 best="" t
+  shift 2
+  for _ in $(seq "$times"); do
+    t=$(curl -fs -o /dev/null -w '%{time_total}' "$@" "$url") || return 1
+    best=$(awk -v a="$t" -v b="${best:-1e9}" 'BEGIN { print (a < b ? a : b) }')
+  done
+  echo "$best"
+}

@@ -4,30 +4,14 @@
 //   bench_fetch.exe URL EXPECTED_BYTES [ROUNDS]
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/probe_support.h"
 #include "http/inet_request.h"
 
-namespace {
-
-double Now() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-size_t PeakWorkingSet() {
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize;
-}
-
-}  // namespace
+using probe::Now;
+using probe::PeakWorkingSet;
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -2,11 +2,14 @@
 # run.sh [<bench_fetch.exe> <service-exe>] [MiB]
 #
 # Without a program and a service (or with "" for either), the build this machine runs
-# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere) and the native service.
+# (the i686 one where 32-bit code runs, the x86-64 twin elsewhere; LZF_NO_32BIT=1 picks the
+# twin anywhere) and the native service. probe_fetch.exe is taken from beside bench_fetch.exe.
 #
-# Serves a file of MiB mebibytes (default 64) from a private local catalogue service, fetches
-# it with curl (native) and with InetRequest (bench_fetch.exe under Wine) in the same run, and
-# prints both throughputs, their ratio and the memory our download needed.
+# Serves a file of MiB mebibytes (default 64) from a private local catalogue service (its
+# file path sends with the kernel's sendfile, so curl, not the service, sets the pace) and, in
+# the same run, fetches it with curl (native; also from the file itself for comparison), the
+# bare WinInet probe (probe_fetch.exe, its fastest way) and InetRequest (bench_fetch.exe),
+# both under Wine. Prints the times, InetRequest over the probe, and its peak memory.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -17,22 +20,25 @@ if [ "${1:-}" = --inner ]; then
   url="${LZF_SERVICE_URL}bench.bin"
   curl -fs "${LZF_SERVICE_URL}__control?path=/bench.bin&file=$file" >/dev/null ||
     { echo "the service refused the file rule" >&2; exit 1; }
-  curl_best=""
-  for _ in 1 2 3; do
-    t=$(curl -fs -o /dev/null -w '%{time_total}' "$url") || { echo "curl failed" >&2; exit 1; }
-    curl_best=$(awk -v a="$t" -v b="${curl_best:-1e9}" 'BEGIN { print (a < b ? a : b) }')
-  done
+  curl_best=$(bench_curl_best 5 "$url") || { echo "curl failed" >&2; exit 1; }
+  file_best=$(bench_curl_best 3 "file://$file") || { echo "curl failed" >&2; exit 1; }
+  probe_out=$("$root/cmake/wine-run.sh" "$(dirname "$exe")/probe_fetch.exe" "$url" "$size" 3 |
+    tr -d '\r') || { echo "probe_fetch failed" >&2; exit 1; }
   line=$("$root/cmake/wine-run.sh" "$exe" "$url" "$size" 3 | tr -d '\r' | grep '^ours ') ||
     { echo "bench_fetch failed" >&2; exit 1; }
   read -r _ ours_best peak baseline <<<"$line"
-  awk -v c="$curl_best" -v o="$ours_best" -v s="$size" -v p="$peak" -v b="$baseline" 'BEGIN {
+  read -r _ probe_best probe_way <<<"$(grep '^probe ' <<<"$probe_out")"
+  grep '^way ' <<<"$probe_out" | awk '{ printf "  probe way %-22s %8.3f s\n", $2, $3 }'
+  awk -v c="$curl_best" -v f="$file_best" -v o="$ours_best" -v p="$probe_best" -v w="$probe_way" \
+    -v s="$size" -v pk="$peak" -v b="$baseline" 'BEGIN {
     mib = s / 1048576
-    printf "fetch of %.0f MiB from the local service, best of 3 each\n", mib
-    printf "  curl (native):            %8.3f s  %8.1f MiB/s\n", c, mib / c
-    printf "  InetRequest (under Wine): %8.3f s  %8.1f MiB/s\n", o, mib / o
-    printf "  throughput ratio ours/curl: %.2f (target >= 0.5)\n", c / o
-    printf "  peak working set: %.1f MiB, %.1f MiB above the start = %.2f x file size (target <= 1.5)\n",
-           p / 1048576, (p - b) / 1048576, (p - b) / s
+    printf "GET of %.0f MiB from the local service, best of 3 each (curl 5)\n", mib
+    printf "  curl (native):              %8.3f s  %8.1f MiB/s  (from the file itself: %.1f MiB/s)\n", c, mib / c, mib / f
+    printf "  bare WinInet probe (Wine):  %8.3f s  %8.1f MiB/s  (%s)\n", p, mib / p, w
+    printf "  InetRequest (Wine):         %8.3f s  %8.1f MiB/s\n", o, mib / o
+    printf "  ratio InetRequest / probe: %.2f (time); InetRequest / curl: %.2f\n", o / p, o / c
+    printf "  peak working set: %.1f MiB, %.1f MiB above the start = %.2f x file size\n",
+           pk / 1048576, (pk - b) / 1048576, (pk - b) / s
   }'
   exit 0
 fi

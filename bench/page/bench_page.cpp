@@ -1,24 +1,18 @@
-// Fetches the catalogue's home page with WebRequest a few times and prints the best time.
-// Run by run.sh, which starts a service with a large synthetic catalogue and times curl beside.
+// Fetches the catalogue's home page with WebRequest and with the bare probe (probe_page.h, in
+// each of its ways), round by round so that both see the same machine, and prints the best and
+// median of each. Run by run.sh, which serves a large catalogue page and times curl beside.
 //
 //   bench_page.exe URL [ROUNDS]
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "bench/page/probe_page.h"
+#include "bench/probe_support.h"
 #include "http/web_request.h"
-
-namespace {
-
-double Now() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -26,7 +20,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Text url = argv[1];
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const std::wstring wideUrl(url.begin(), url.end());
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
     // The headers the font-list load sends (without its fixed analytics cookies).
     const Text headers =
         "User-Agent: Mozilla/5.0 (Windows NT 10.0; WOW64; rv:68.0) Gecko/20100101 Firefox/68.0\r\n"
@@ -36,24 +31,46 @@ int main(int argc, char** argv) {
         "Connection: keep-alive\r\n"
         "Upgrade-Insecure-Requests: 1\r\n"
         "Cache-Control: max-age=0";
-    double best = 1e9;
+    std::vector<double> ours;
+    std::vector<std::vector<double>> probes(bench::PageProbeWays());
     size_t size = 0;
-    for (int i = 0; i < rounds; ++i) {
+    for (int i = 0; i <= rounds; ++i) {  // round 0 warms both up, not counted
+        for (int way = 0; way < bench::PageProbeWays(); ++way) {
+            std::string body;
+            const double start = probe::Now();
+            const bool ok = bench::ProbePageFetch(wideUrl, way, body);
+            const double took = probe::Now() - start;
+            if (!ok || body.empty()) {
+                std::fprintf(stderr, "probe %s failed\n", bench::PageProbeWayName(way));
+                return 1;
+            }
+            if (i > 0)
+                probes[way].push_back(took);
+        }
         Text status;
         Bytes bytes;
-        const double start = Now();
+        const double start = probe::Now();
         const Text page =
             WebRequest(url, 0, "", headers, {.status = &status, .response_bytes = &bytes});
-        const double took = Now() - start;
+        const double took = probe::Now() - start;
         if (status != "200 OK" || page.empty()) {
-            std::fprintf(stderr, "round %d: status \"%s\", %zu bytes\n", i + 1, status.c_str(),
+            std::fprintf(stderr, "round %d: status \"%s\", %zu bytes\n", i, status.c_str(),
                          page.size());
             return 1;
         }
         size = bytes.size();
-        if (took < best)
-            best = took;
+        if (i > 0)
+            ours.push_back(took);
     }
-    std::printf("ours %.6f %zu\n", best, size);
+    int fastest = 0;
+    for (int way = 0; way < bench::PageProbeWays(); ++way) {
+        std::printf("way %s %.6f %.6f\n", bench::PageProbeWayName(way), probe::Best(probes[way]),
+                    probe::Median(probes[way]));
+        if (probe::Median(probes[way]) < probe::Median(probes[fastest]))
+            fastest = way;
+    }
+    std::printf("probe %.6f %.6f %s\n", probe::Best(probes[fastest]),
+                probe::Median(probes[fastest]), bench::PageProbeWayName(fastest));
+    std::printf("ours %.6f %.6f %zu\n", probe::Best(ours), probe::Median(ours), size);
     return 0;
 }

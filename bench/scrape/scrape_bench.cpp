@@ -135,6 +135,11 @@ double Milliseconds(std::int64_t from, std::int64_t to) {
 }  // namespace
 
 int main() {
+#ifdef _WIN32
+    std::printf("build: %s (under Wine)\n", sizeof(void*) == 8 ? "x86-64" : "i686");
+#else
+    std::printf("build: native (this machine's own code)\n");
+#endif
     const Text page = CataloguePage(10000);
     const std::u16string wide = codepage::ToWide(page);
     std::printf("page: %zu bytes, %zu characters\n", page.size(), wide.size());
