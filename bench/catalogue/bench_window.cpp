@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "app/program_windows.h"
+#include "decor/decoration.h"
+#include "decor/gdiplus_runtime.h"
 #include "ui/dialogs.h"
 #include "ui/threads.h"
 #include "ui/window.h"
@@ -59,6 +61,9 @@ MainWindow::MainWindow() {
     });
     ui::SetSaveDialogObserver([](const ui::SaveDialogRequest&) { return std::wstring(); });
     ui::SetOpenAddressObserver([](const Text&) {});
+    // As the program prepares it at start, so that the window gets its shadow and skin.
+    InitDecorationRuntime();
+    LoadCarriedSkinLibrary();
     window_ = CreateMainWindow();
     if (window_) {
         ui::ShowLayoutWindow(window_);

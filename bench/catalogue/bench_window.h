@@ -21,7 +21,8 @@ double Median(std::vector<double> values);
 // Processes window messages for `milliseconds`.
 void PumpFor(unsigned milliseconds);
 
-// The main window, created from its layout with its real event table and shown.
+// The main window, created from its layout with its real event table, decorated (GDI+, the
+// carried skin library and the shadow, as at the program's start) and shown.
 class MainWindow {
   public:
     MainWindow();

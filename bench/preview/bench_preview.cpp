@@ -3,6 +3,8 @@
 // checks the new font's description, posts the preview form, fetches the rendered picture and
 // shows it; the key's handler returns once the picture box has its new picture. Each step is
 // timed from the key press until the handler has returned and the picture box is painted.
+// After each step the bare probe (probe_step.h) makes one step of its own in each of its ways,
+// in a window of its own beside the main window, so ours and the probe see the same machine.
 //
 // Afterwards the same work is done step by step by hand for a few more rows, to show where
 // the time of a step goes, and the requests of the timed steps are written to REPLAY_FILE
@@ -13,15 +15,19 @@
 //   bench_preview.exe STEPS REPLAY_FILE
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bench/catalogue/bench_window.h"
+#include "bench/preview/probe_step.h"
+#include "bench/probe_support.h"
 #include "catalogue/catalogue_state.h"
 #include "catalogue/scrape.h"
 #include "catalogue/service_headers.h"
+#include "core/codepage.h"
 #include "core/pump.h"
 #include "http/fetch_url.h"
 #include "http/web_request.h"
@@ -76,6 +82,14 @@ bool BrokenDownStep(int row, HWND picture, Parts* parts) {
     return !url.empty() && fetched.status == 200 && !png.empty();
 }
 
+// The probe names itself in its User-Agent; its requests are not replayed.
+bool IsProbeRequest(const LoggedRequest& r) {
+    for (const auto& [name, value] : r.headers)
+        if (name == "User-Agent" && value == bench::StepProbe::kAgent)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,15 +116,35 @@ int main(int argc, char** argv) {
     HWND picture = window.Control(kPreviewPicture);
     // The steps start in the middle of the list, where a user who scrolled would be.
     const int first = (rows - steps - extraSteps - 3) / 2;
+
+    // The probe's list holds the same rows, read from the same page.
+    std::vector<FontRow> fontRows;
+    ParseFontRows(WebRequest(CatalogueRootUrl(), 0, Text(), CatalogueHeaders()), &fontRows);
+    std::vector<bench::ListRow> probeRows;
+    for (const FontRow& row : fontRows)
+        probeRows.push_back(
+            {codepage::Wide(row.ordinal), codepage::Wide(row.name), codepage::Wide(row.id)});
+    bench::StepProbe probe(probeRows, CatalogueRootUrl());
+    if (!probe.ready() || probeRows.size() != static_cast<size_t>(rows)) {
+        std::fprintf(stderr, "the probe's list could not be made (%zu rows)\n", probeRows.size());
+        return 1;
+    }
+    probe.StartAt(first);
+
+    SetForegroundWindow(window.window());
     ui::ListSetCurrentRow(kFontList, first);
     ui::ListScrollIntoView(kFontList, first);
     SetFocus(list);
     bench::PumpFor(100);
 
     TimedStep(list, picture);  // warm-up: the first request of each engine loads its parts
+    for (int way = 0; way < bench::StepProbe::kWayCount; ++way)
+        probe.Step(way);
     ServiceClearLog();
 
     std::vector<double> times;
+    std::vector<double> probeTimes[bench::StepProbe::kWayCount];
+    std::vector<double> probeParts[bench::StepProbe::kWayCount][bench::StepProbe::kPartCount];
     Text lastUrl = PreviewImageUrl();
     for (int step = 1; step <= steps; ++step) {
         const double took = TimedStep(list, picture);
@@ -124,7 +158,20 @@ int main(int argc, char** argv) {
         }
         lastUrl = PreviewImageUrl();
         times.push_back(took);
-        std::printf("step %d %.3f\n", step, took * 1e3);
+        std::printf("step %d %.3f", step, took * 1e3);
+        for (int way = 0; way < bench::StepProbe::kWayCount; ++way) {
+            const double probeTook = probe.Step(way);
+            if (probeTook < 0) {
+                std::fprintf(stderr, "\nprobe step %d (%s) failed\n", step,
+                             bench::StepProbe::WayName(way));
+                return 1;
+            }
+            probeTimes[way].push_back(probeTook);
+            for (int part = 0; part < bench::StepProbe::kPartCount; ++part)
+                probeParts[way][part].push_back(probe.part(part));
+            std::printf(" %s %.3f", bench::StepProbe::WayName(way), probeTook * 1e3);
+        }
+        std::printf("\n");
     }
 
     // The timed steps' requests as they arrived, for the replay.
@@ -136,6 +183,8 @@ int main(int argc, char** argv) {
     }
     int posts = 0, pictures = 0;
     for (const LoggedRequest& r : log) {
+        if (IsProbeRequest(r))
+            continue;
         if (r.request_line.rfind("GET /FontDesc/", 0) == 0) {
             std::string path = r.request_line.substr(4, r.request_line.find(' ', 4) - 4);
             std::fprintf(replay, "DESC %s\n", path.c_str());
@@ -172,6 +221,20 @@ int main(int argc, char** argv) {
     }
 
     std::printf("ours %.3f\n", bench::Median(times) * 1e3);
+    int fastest = 0;
+    for (int way = 0; way < bench::StepProbe::kWayCount; ++way) {
+        std::printf("probe-way %s %.3f\n", bench::StepProbe::WayName(way),
+                    bench::Median(probeTimes[way]) * 1e3);
+        if (bench::Median(probeTimes[way]) < bench::Median(probeTimes[fastest]))
+            fastest = way;
+    }
+    std::printf("probe %.3f %s\n", bench::Median(probeTimes[fastest]) * 1e3,
+                bench::StepProbe::WayName(fastest));
+    for (int part = 0; part < bench::StepProbe::kPartCount; ++part)
+        std::printf("probe-part %s %.3f\n", bench::StepProbe::PartName(part),
+                    bench::Median(probeParts[fastest][part]) * 1e3);
+    std::printf("worst ours %.3f probe %.3f\n", *std::max_element(times.begin(), times.end()) * 1e3,
+                *std::max_element(probeTimes[fastest].begin(), probeTimes[fastest].end()) * 1e3);
     std::printf("scrollbar %.3f\n", bench::Median(frameRepaints) * 1e3);
     std::printf("part select %.3f\n", bench::Median(parts.select) * 1e3);
     std::printf("part description %.3f\n", bench::Median(parts.description) * 1e3);
