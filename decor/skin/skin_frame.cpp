@@ -28,8 +28,52 @@ struct FrameGeometry {
     int outline;  // 1 when the frame has an outermost line to draw
 };
 
+// The frames' states by window. FrameProc needs its window's state for every message the
+// window gets (a list filling 10,000 rows notifies its parent of each row), and under Wine a
+// window property read is a round trip to the window server that made such a fill several
+// times slower. The few framed windows are found here instead; the property is kept as well
+// and read only for windows this table had no room for.
+constexpr int kKnownFrames = 64;
+struct KnownFrame {
+    HWND window;
+    FrameState* state;
+};
+KnownFrame knownFrames[kKnownFrames];
+volatile LONG framesOutsideTable = 0;
+
 FrameState* StateOf(HWND window) {
+    if (!window)
+        return nullptr;
+    for (const KnownFrame& known : knownFrames) {
+        if (known.window == window)
+            return known.state;
+    }
+    if (framesOutsideTable == 0)
+        return nullptr;
     return static_cast<FrameState*>(GetPropW(window, kFrameProperty));
+}
+
+// Records the state of a newly framed window (its property is already set).
+void Remember(HWND window, FrameState* st) {
+    for (KnownFrame& known : knownFrames) {
+        if (!known.window) {
+            known.state = st;
+            known.window = window;
+            return;
+        }
+    }
+    InterlockedIncrement(&framesOutsideTable);
+}
+
+void Forget(HWND window) {
+    for (KnownFrame& known : knownFrames) {
+        if (known.window == window) {
+            known.window = nullptr;
+            known.state = nullptr;
+            return;
+        }
+    }
+    InterlockedDecrement(&framesOutsideTable);
 }
 
 bool IsEmpty(const RECT& r) {
@@ -380,6 +424,7 @@ WPARAM CommandOf(HWND window, int code) {
 }
 
 void Release(HWND window, FrameState* st) {
+    Forget(window);
     RemovePropW(window, kFrameProperty);
     HeapFree(GetProcessHeap(), 0, st);
 }
@@ -548,6 +593,7 @@ bool SkinWindow(HWND window) {
         HeapFree(GetProcessHeap(), 0, st);
         return false;
     }
+    Remember(window, st);
     SetLastError(0);
     const LONG_PTR previous =
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));

@@ -511,6 +511,38 @@ TEST_F(SkinLibraryTest, DetachGivesTheOrdinaryFrameBack) {
     EXPECT_FALSE(IsSkinned(other_));
 }
 
+// Beyond the windows the library keeps in its own table, the next ones are found through their
+// window property: they are framed, painted and given back like the first, and the places of
+// destroyed windows are taken by new ones.
+TEST_F(SkinLibraryTest, ManyWindowsAreFramedPaintedAndGivenBackAlike) {
+    ASSERT_EQ(1, Attach(2));
+    const COLORREF caption = CarriedStyle(2).colours[0];
+    std::vector<HWND> windows;
+    auto add = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            HWND w = CreateMainLikeWindow(20 + i, 20 + i, L"many");
+            ASSERT_NE(w, nullptr);
+            windows.push_back(w);
+        }
+    };
+    add(80);
+    for (int i = 0; i < 40; ++i)
+        DestroyWindow(windows[i]);
+    windows.erase(windows.begin(), windows.begin() + 40);
+    add(40);
+    for (HWND w : {windows.front(), windows[39], windows.back()}) {
+        EXPECT_TRUE(IsSkinned(w));
+        SetForegroundWindow(w);
+        EXPECT_TRUE(WaitForPixel(w, 400, FrameOf(w).captionTop, caption));
+    }
+    detach();
+    for (HWND w : windows) {
+        EXPECT_FALSE(IsSkinned(w));
+        EXPECT_EQ(original_, GetWindowLongPtrW(w, GWLP_WNDPROC));
+        DestroyWindow(w);
+    }
+}
+
 // Releasing the mapping (never done by the program) first takes the skin off every window.
 TEST_F(SkinLibraryTest, FreeingTheLibraryUnskinsFirst) {
     ASSERT_EQ(1, Attach(3));
