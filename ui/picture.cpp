@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "ui/paint.h"
 
@@ -67,13 +68,16 @@ HBITMAP NewBitmap(int width, int height, std::uint32_t** bits) {
     return bitmap;
 }
 
-// The picture's pixels laid over the background (alpha applied): 0x00RRGGBB each.
-void Compose(const Picture& picture, Colour background, std::uint32_t* out) {
+// `count` pixels laid over the background (alpha applied): 0x00RRGGBB each.
+void Compose(const std::uint32_t* pixels,
+             std::size_t count,
+             Colour background,
+             std::uint32_t* out) {
     const std::uint32_t backR = background & 0xFF;
     const std::uint32_t backG = background >> 8 & 0xFF;
     const std::uint32_t backB = background >> 16 & 0xFF;
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        std::uint32_t p = picture.pixels[i];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t p = pixels[i];
         std::uint32_t a = p >> 24;
         if (a == 255) {
             out[i] = p & 0xFFFFFF;
@@ -134,7 +138,7 @@ HBITMAP MakeBitmap(const Picture& picture, Colour background) {
     HBITMAP bitmap = NewBitmap(picture.width, picture.height, &bits);
     if (!bitmap)
         return nullptr;
-    Compose(picture, background, bits);
+    Compose(picture.pixels.data(), picture.pixels.size(), background, bits);
     GdiFlush();
     return bitmap;
 }
@@ -144,20 +148,41 @@ HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, i
         height > picture.height)
         return nullptr;
     const int sw = picture.width, sh = picture.height;
-    std::vector<std::uint32_t> composed(static_cast<std::size_t>(sw) * sh);
-    Compose(picture, background, composed.data());
+    const Coverage across = CoverageOf(sw, width);
+    const Coverage down = CoverageOf(sh, height);
 
     // Each target pixel is the average of the source area it covers, line by line and then
     // column by column, in integers only: the lines keep 8 fraction bits in between, and the
-    // column sums reach at most 65280 x 65536 + 2^23, within 32 bits.
-    const Coverage across = CoverageOf(sw, width);
-    const Coverage down = CoverageOf(sh, height);
-    std::vector<std::uint16_t> lines(static_cast<std::size_t>(width) * sh * 3);
+    // column sums reach at most 65280 x 65536 + 2^23, within 32 bits. A source line is laid
+    // over the background just before it is averaged, in a buffer of one line. A line with no
+    // visible pixel (most of a rendered sample text) averages to the background itself, as
+    // does a target line made of such lines alone, since a target pixel's weights add up to
+    // exactly 65536; both are filled in directly.
+    const std::size_t lineValues = static_cast<std::size_t>(width) * 3;
+    std::unique_ptr<std::uint16_t[]> lines(new std::uint16_t[lineValues * sh]);
+    std::vector<std::uint32_t> row(sw);
+    std::vector<bool> blank(sh);
+    const auto backB = static_cast<std::uint16_t>((background >> 16 & 0xFF) << 8);
+    const auto backG = static_cast<std::uint16_t>((background >> 8 & 0xFF) << 8);
+    const auto backR = static_cast<std::uint16_t>((background & 0xFF) << 8);
     for (int y = 0; y < sh; ++y) {
-        const std::uint32_t* row = composed.data() + static_cast<std::size_t>(y) * sw;
-        std::uint16_t* out = lines.data() + static_cast<std::size_t>(y) * width * 3;
+        const std::uint32_t* source = picture.pixels.data() + static_cast<std::size_t>(y) * sw;
+        std::uint16_t* out = lines.get() + static_cast<std::size_t>(y) * lineValues;
+        bool visible = false;
+        for (int x = 0; x < sw && !visible; ++x)
+            visible = (source[x] >> 24) != 0;
+        if (!visible) {
+            blank[y] = true;
+            for (int x = 0; x < width; ++x) {
+                out[x * 3] = backB;
+                out[x * 3 + 1] = backG;
+                out[x * 3 + 2] = backR;
+            }
+            continue;
+        }
+        Compose(source, sw, background, row.data());
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t* p = row + across.first[x];
+            const std::uint32_t* p = row.data() + across.first[x];
             const std::uint32_t* w = across.weight.data() + across.offset[x];
             std::uint32_t b = 0, g = 0, r = 0;
             for (int k = 0; k < across.count[x]; ++k) {
@@ -174,17 +199,26 @@ HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, i
     HBITMAP bitmap = NewBitmap(width, height, &bits);
     if (!bitmap)
         return nullptr;
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(width) * 3);
+    std::vector<std::uint32_t> sums(lineValues);
+    const std::uint32_t backPixel =
+        (background & 0xFF) << 16 | (background & 0xFF00) | (background >> 16 & 0xFF);
     for (int y = 0; y < height; ++y) {
+        std::uint32_t* out = bits + static_cast<std::size_t>(y) * width;
+        bool allBlank = true;
+        for (int k = 0; k < down.count[y] && allBlank; ++k)
+            allBlank = blank[down.first[y] + k];
+        if (allBlank) {
+            std::fill(out, out + width, backPixel);
+            continue;
+        }
         std::fill(sums.begin(), sums.end(), 1u << 23);
         for (int k = 0; k < down.count[y]; ++k) {
             const std::uint32_t w = down.weight[down.offset[y] + k];
             const std::uint16_t* line =
-                lines.data() + static_cast<std::size_t>(down.first[y] + k) * width * 3;
-            for (int i = 0; i < width * 3; ++i)
+                lines.get() + static_cast<std::size_t>(down.first[y] + k) * lineValues;
+            for (std::size_t i = 0; i < lineValues; ++i)
                 sums[i] += line[i] * w;
         }
-        std::uint32_t* out = bits + static_cast<std::size_t>(y) * width;
         for (int x = 0; x < width; ++x)
             out[x] =
                 sums[x * 3] >> 24 | (sums[x * 3 + 1] >> 24) << 8 | (sums[x * 3 + 2] >> 24) << 16;

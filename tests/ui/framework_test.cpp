@@ -306,6 +306,23 @@ TEST_F(Framework, PictureLargerThanItsBoxIsShrunkByAveraging) {
     EXPECT_TRUE(Near(shot.At(box.right - 1, box.bottom - 1), 0x000080, 1));
 }
 
+TEST_F(Framework, PictureWithInvisibleLinesIsShrunkOverTheBackground) {
+    // 300 x 180: rows 0..88 fully transparent (in any colour), rows 89.. opaque red, over the
+    // blue background. Box row 29 covers picture rows 87..89: two invisible, one red.
+    std::vector<std::uint32_t> pixels(300 * 180);
+    for (int y = 0; y < 180; ++y)
+        for (int x = 0; x < 300; ++x)
+            pixels[y * 300 + x] = y < 89 ? 0x0000FF00 : 0xFFFF0000;
+    ASSERT_TRUE(ui::SetPicture(window_.hwnd, "缩放图", uitest::EncodePng(300, 180, pixels)));
+    RECT box = uitest::RectIn(window_.hwnd, window_.Control("缩放图"));
+    uitest::Capture shot = CaptureClient(window_.hwnd);
+    EXPECT_EQ(shot.At(box.left + 10, box.top + 5), 0x0000FFu);
+    EXPECT_EQ(shot.At(box.right - 1, box.top + 28), 0x0000FFu);
+    EXPECT_TRUE(Near(shot.At(box.left + 50, box.top + 29), 0x5500AA, 1))
+        << std::hex << shot.At(box.left + 50, box.top + 29);
+    EXPECT_EQ(shot.At(box.left + 50, box.top + 30), 0xFF0000u);
+}
+
 TEST_F(Framework, PictureCentredUnscaledOverTheBackground) {
     // 20 x 10 magenta; its top row fully transparent, its second row half transparent.
     std::vector<std::uint32_t> pixels = Fill(20, 10, 0xFFFF00FF);
