@@ -97,6 +97,50 @@ WNDPROC OwnerProc(HWND owner) {
     return proc;
 }
 
+// What each shadow window shows now: the owner rectangle, colour and ring size it was last
+// drawn for. One showing of the owner sends WM_SHOWWINDOW, WM_MOVE and WM_SIZE, all with the
+// same rectangle, and each drawing costs a GDI+ rendering of the whole bitmap and its transfer
+// to the window system (some 10-25 ms together under Wine): a message that changes none of
+// these finds the shadow already right. Any hiding forgets it.
+struct DrawnShadow {
+    HWND shadow;
+    RECT owner;
+    Colour colour;
+    int size;
+};
+std::mutex drawnLock;
+std::vector<DrawnShadow> drawn;
+
+bool AlreadyDrawn(const DrawnShadow& now) {
+    std::lock_guard<std::mutex> lock(drawnLock);
+    for (const DrawnShadow& d : drawn) {
+        if (d.shadow == now.shadow)
+            return EqualRect(&d.owner, &now.owner) && d.colour == now.colour && d.size == now.size;
+    }
+    return false;
+}
+
+void NoteDrawn(const DrawnShadow& now) {
+    std::lock_guard<std::mutex> lock(drawnLock);
+    for (DrawnShadow& d : drawn) {
+        if (d.shadow == now.shadow) {
+            d = now;
+            return;
+        }
+    }
+    drawn.push_back(now);
+}
+
+void ForgetDrawn(HWND shadow) {
+    std::lock_guard<std::mutex> lock(drawnLock);
+    for (auto it = drawn.begin(); it != drawn.end(); ++it) {
+        if (it->shadow == shadow) {
+            drawn.erase(it);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 HWND ShadowWindowOf(HWND owner) {
@@ -230,10 +274,12 @@ void UpdateWindowShadow(HWND owner, std::optional<bool> visible) {
         return;
     const bool show = visible.has_value() ? *visible : IsWindowVisible(owner) != FALSE;
     if (!show || IsZoomed(owner) || IsIconic(owner)) {
+        ForgetDrawn(shadow);
         ShowWindow(shadow, SW_HIDE);
         return;
     }
-    if (!IsWindowVisible(shadow))
+    const bool wasVisible = IsWindowVisible(shadow) != FALSE;
+    if (!wasVisible)
         ShowWindow(shadow, SW_SHOWNA);
     RECT r;
     if (!GetWindowRect(owner, &r))
@@ -243,14 +289,19 @@ void UpdateWindowShadow(HWND owner, std::optional<bool> visible) {
     if (width == 0 || height == 0)
         return;
     const int s = ShadowSizeOf(shadow);
+    const DrawnShadow now = {shadow, r, ShadowColourOf(shadow), s};
+    if (wasVisible && AlreadyDrawn(now))
+        return;
     MoveWindow(shadow, r.left - s, r.top - s, width + 2 * s, height + 2 * s, TRUE);
     DrawWindowShadow(owner, width + 2 * s, height + 2 * s);
+    NoteDrawn(now);
 }
 
 void RemoveWindowShadow(HWND owner) {
     if (HWND shadow = ShadowWindowOf(owner)) {
         RemovePropW(shadow, kShadowColourProperty);
         RemovePropW(shadow, kShadowSizeProperty);
+        ForgetDrawn(shadow);
         DestroyWindow(shadow);
     }
     RemovePropW(owner, kShadowProperty);
@@ -307,6 +358,7 @@ LRESULT CALLBACK ShadowOwnerProc(HWND window, UINT message, WPARAM wParam, LPARA
             break;
         case WM_NCDESTROY:
             // The shadow went with its owner; drop the properties that named it.
+            ForgetDrawn(static_cast<HWND>(GetPropW(window, kShadowProperty)));
             RemovePropW(window, kShadowProperty);
             RemovePropW(window, kShadowProcProperty);
             ForgetOwnerProc(window);
