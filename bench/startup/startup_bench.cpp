@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -103,8 +105,9 @@ int UnusedPort() {
 }
 
 // Starts `exe`, waits until its window of `className` is visible, closes it. Milliseconds from
-// process creation to the visible window, or a negative value when it did not appear.
-double TimeToWindow(const std::wstring& exe, const wchar_t* className) {
+// process creation to the visible window, or a negative value when it did not appear;
+// *workingSet receives the process's working set in bytes at that moment.
+double TimeToWindow(const std::wstring& exe, const wchar_t* className, size_t* workingSet) {
     STARTUPINFOW startup = {sizeof(startup)};
     PROCESS_INFORMATION process = {};
     std::wstring command = L"\"" + exe + L"\"";
@@ -117,6 +120,10 @@ double TimeToWindow(const std::wstring& exe, const wchar_t* className) {
     while (!(shown = FindShown(process.dwProcessId, className)) && NowMs() - start < 30000)
         Sleep(5);
     double took = NowMs() - start;
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    *workingSet =
+        GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory) ? memory.WorkingSetSize : 0;
     if (shown)
         PostMessageW(shown, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
@@ -210,21 +217,22 @@ int main(int argc, char** argv) {
     SetEnvironmentVariableA("LANZIFANG_UPDATE_URL", url.c_str());
 
     // The first starts also load Wine's libraries from disk.
-    TimeToWindow(probe, L"LzfBareProbe");
+    size_t bareMemory = 0, ourMemory = 0;
+    TimeToWindow(probe, L"LzfBareProbe", &bareMemory);
     DeleteFileW(logPath.c_str());
-    TimeToWindow(exe, L"QMVK");
+    TimeToWindow(exe, L"QMVK", &ourMemory);
 
     std::printf("%-4s %9s %9s %9s %11s %9s\n", "run", "chain ms", "bare ms", "ours ms", "beyond ms",
                 "ratio");
     std::vector<double> chains, bares, ours, beyond, ratios, frames;
     std::vector<std::vector<double>> spans(std::size(kSpans));
-    std::vector<double> shownToVisible;
+    std::vector<double> shownToVisible, bareSets, ourSets;
     for (int i = 1; i <= runs; ++i) {
         // Round by round, so that the three see the same load of the machine.
         const double chain = MeasureTimerChain();
-        const double bare = TimeToWindow(probe, L"LzfBareProbe");
+        const double bare = TimeToWindow(probe, L"LzfBareProbe", &bareMemory);
         DeleteFileW(logPath.c_str());
-        const double visible = TimeToWindow(exe, L"QMVK");
+        const double visible = TimeToWindow(exe, L"QMVK", &ourMemory);
         ProgramLog log;
         if (bare < 0 || visible < 0 || !ReadLog(logPath, log)) {
             std::printf("%-4d a window did not appear (bare %.0f, ours %.0f)\n", i, bare, visible);
@@ -233,6 +241,8 @@ int main(int argc, char** argv) {
         const double over = visible - chain - bare;
         std::printf("%-4d %9.0f %9.0f %9.0f %11.0f %9.3f\n", i, chain, bare, visible, over,
                     visible / (chain + bare));
+        bareSets.push_back(bareMemory / 1048576.0);
+        ourSets.push_back(ourMemory / 1048576.0);
         chains.push_back(chain);
         bares.push_back(bare);
         ours.push_back(visible);
@@ -263,6 +273,8 @@ int main(int argc, char** argv) {
     for (size_t s = 0; s < std::size(kSpans); ++s)
         std::printf("  %-52s %8.1f\n", kSpans[s].label, Median(spans[s]));
     std::printf("  %-52s %8.1f\n", "shown -> seen visible from outside", Median(shownToVisible));
+    std::printf("working set when the window is visible: ours %.1f MiB, bare program %.1f MiB\n",
+                Median(ourSets), Median(bareSets));
     std::printf("frames: median %.2f ms to decode, compose and present (%zu frames)\n",
                 Median(frames) / 1000, frames.size());
     return 0;
