@@ -139,6 +139,22 @@ bool AnswerHasBody(int status, bool head_request) {
     return !head_request && status >= 200 && status != 204 && status != 304;
 }
 
+std::string AnswerHeaderValue(std::string_view block, std::string_view name) {
+    size_t at = block.find('\n');
+    while (at != std::string_view::npos) {
+        const size_t start = at + 1;
+        at = block.find('\n', start);
+        std::string_view line =
+            block.substr(start, (at == std::string_view::npos ? block.size() : at) - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const size_t colon = line.find(':');
+        if (colon != std::string_view::npos && SameName(line.substr(0, colon), name))
+            return std::string(Trim(line.substr(colon + 1)));
+    }
+    return std::string();
+}
+
 namespace {
 
 // A zlib header: compression method 8 and a check value that divides by 31.

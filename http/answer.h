@@ -4,6 +4,7 @@
 // transport gives them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "core/types.h"
@@ -41,6 +42,10 @@ bool ReadAnswerFraming(std::string_view header_block, AnswerFraming* framing);
 
 // Whether an answer with this status (to this request method) carries a body at all.
 bool AnswerHasBody(int status, bool head_request);
+
+// The value of the first header line called `name` (compared without case) after the status
+// line of a raw header block, blanks around it removed; empty when there is none.
+std::string AnswerHeaderValue(std::string_view block, std::string_view name);
 
 // Decodes a gzip or deflate body into `out` (replacing what it held). False when the stream is
 // corrupt, cut short, followed by anything but more gzip members, or when the decoded bytes

@@ -83,6 +83,10 @@ bool AnswerReader::Append(std::string_view data) {
         return false;
     }
     try {
+        // Doubling, but never past the limit: a body near it must not ask for twice as much.
+        const size_t need = body_.size() + data.size();
+        if (need > body_.capacity())
+            body_.reserve(std::min(std::max(need, body_.capacity() * 2), limit_));
         body_.insert(body_.end(), data.begin(), data.end());
     } catch (const std::bad_alloc&) {
         Break();

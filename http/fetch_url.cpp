@@ -10,7 +10,7 @@
 #include "core/pump.h"
 #include "core/text.h"
 #include "http/answer.h"
-#include "http/plain_get.h"
+#include "http/plain_connection.h"
 #include "http/request_text.h"
 #include "http/transfer.h"
 
@@ -92,6 +92,26 @@ Text ResolveAgainst(const Text& base, const Text& location) {
     return origin + folder + location;
 }
 
+// The request of a plain fetch: the path, the Host line and no connection kept afterwards.
+std::string PlainGetRequest(const Text& host, int port, const Text& path) {
+    // Built piece by piece (GCC 12 warns wrongly about chains of string concatenations).
+    std::string request = "GET ";
+    request += path;
+    request += " HTTP/1.1\r\nHost: ";
+    const bool bracketed = host.find(':') != Text::npos;  // an IPv6 address
+    if (bracketed)
+        request += '[';
+    request += host;
+    if (bracketed)
+        request += ']';
+    if (port != 80) {
+        request += ':';
+        request += std::to_string(port);
+    }
+    request += "\r\nConnection: close\r\n\r\n";
+    return request;
+}
+
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -121,14 +141,14 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) 
         const std::atomic<bool> stop{false};
         const Text host = codepage::FromWide(target.host, codepage::kGbk);
         const Text path = EscapePathForWire(codepage::FromWide(target.path, codepage::kGbk));
-        bool sent = false;
         try {
-            sent = PlainGet(host, target.port, path, deadline, stop, reader);
+            ExchangeOverPlainConnection(host, target.port, PlainGetRequest(host, target.port, path),
+                                        {deadline, deadline}, stop, reader);
         } catch (const std::bad_alloc&) {
         }
         // The status of an answer whose header block arrived, whole or not.
         outcome.status = reader.HeaderBlock().empty() ? 0 : reader.Framing().status;
-        if (!sent || reader.state() != AnswerReader::State::kComplete)
+        if (reader.state() != AnswerReader::State::kComplete)
             return finish(Bytes());
         const Text location = AnswerHeaderValue(reader.HeaderBlock(), "Location");
         if (IsRedirect(outcome.status) && !location.empty()) {

@@ -1,5 +1,6 @@
 #include "http/transfer.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -31,5 +32,8 @@ bool RunTransfer(std::function<void()> job, DWORD timeout_ms, HANDLE cancel) {
 
 DWORD MillisecondsLeft(ULONGLONG deadline) {
     const ULONGLONG now = GetTickCount64();
-    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    if (now >= deadline)
+        return 0;
+    // A deadline beyond DWORD's range (none at all) must not wrap round to a short wait.
+    return static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
 }

@@ -15,5 +15,6 @@
 // see for itself that it was given up. When no thread can be made, the job runs here.
 bool RunTransfer(std::function<void()> job, DWORD timeout_ms, HANDLE cancel);
 
-// Milliseconds left until `deadline` (a GetTickCount64 value), 0 when it has passed.
+// Milliseconds left until `deadline` (a GetTickCount64 value), 0 when it has passed; never
+// INFINITE.
 DWORD MillisecondsLeft(ULONGLONG deadline);

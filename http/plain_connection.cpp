@@ -1,12 +1,11 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "http/plain_get.h"
+#include "http/plain_connection.h"
 
 #include <algorithm>
 #include <string>
 
-#include "core/text.h"
 #include "http/transfer.h"
 
 namespace {
@@ -106,7 +105,7 @@ bool Connect(Socket& socket,
     return connected;
 }
 
-bool SendAll(SOCKET s, const std::string& data, ULONGLONG deadline, const std::atomic<bool>& stop) {
+bool SendAll(SOCKET s, std::string_view data, ULONGLONG deadline, const std::atomic<bool>& stop) {
     size_t sent = 0;
     while (sent < data.size()) {
         const int n = send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
@@ -124,62 +123,35 @@ bool SendAll(SOCKET s, const std::string& data, ULONGLONG deadline, const std::a
 
 }  // namespace
 
-bool PlainGet(const Text& host,
-              int port,
-              const Text& path,
-              ULONGLONG deadline,
-              const std::atomic<bool>& stop,
-              AnswerReader& reader) {
+PlainExchange ExchangeOverPlainConnection(const Text& host,
+                                          int port,
+                                          std::string_view request,
+                                          const PlainDeadlines& deadlines,
+                                          const std::atomic<bool>& stop,
+                                          AnswerReader& reader,
+                                          const std::function<bool()>& enough) {
     WinsockUse winsock;
     Socket socket;
-    if (!winsock || !Connect(socket, host, port, deadline, stop))
-        return false;
-    // Built piece by piece (GCC 12 warns wrongly about chains of string concatenations).
-    std::string request = "GET ";
-    request += path;
-    request += " HTTP/1.1\r\nHost: ";
-    const bool bracketed = host.find(':') != Text::npos;  // an IPv6 address
-    if (bracketed)
-        request += '[';
-    request += host;
-    if (bracketed)
-        request += ']';
-    if (port != 80) {
-        request += ':';
-        request += std::to_string(port);
-    }
-    request += "\r\nConnection: close\r\n\r\n";
-    if (!SendAll(socket.get(), request, deadline, stop))
-        return false;
+    if (!winsock || !Connect(socket, host, port, deadlines.connect, stop))
+        return PlainExchange::kNoConnection;
+    if (!SendAll(socket.get(), request, deadlines.answer, stop))
+        return PlainExchange::kNotSent;
+    bool arrived = false;
     char buffer[64 * 1024];
-    while (reader.state() == AnswerReader::State::kReading) {
-        if (!WaitFor(socket.get(), false, deadline, stop))
-            return true;  // the reader stays incomplete: a time-out, not a whole answer
+    while (reader.state() == AnswerReader::State::kReading && !(enough && enough())) {
+        if (!WaitFor(socket.get(), false, deadlines.answer, stop))
+            break;  // the reader stays incomplete: a time-out or a stop, not a whole answer
         const int n = recv(socket.get(), buffer, sizeof buffer, 0);
         if (n > 0) {
+            arrived = true;
             reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
         } else if (n == 0) {
-            reader.Close();
+            if (arrived)
+                reader.Close();
+            break;
         } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            return true;  // reset: incomplete
+            break;  // reset: incomplete
         }
     }
-    return true;
-}
-
-Text AnswerHeaderValue(const Text& block, const Text& name) {
-    const Text prefix = AsciiLower(name) + ":";
-    size_t at = 0;
-    while (at < block.size()) {
-        size_t end = block.find('\n', at);
-        if (end == Text::npos)
-            end = block.size();
-        Text line = block.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (AsciiLower(line.substr(0, prefix.size())) == prefix)
-            return TrimBlanks(line.substr(prefix.size()));
-    }
-    return Text();
+    return arrived ? PlainExchange::kAnswered : PlainExchange::kNoAnswer;
 }
