@@ -6,6 +6,7 @@ add_library(lzf_httprules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/charset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/answer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/answer_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/inet_wire.cpp
 )
 target_link_libraries(lzf_httprules PUBLIC lzf_httptext lzf_script lzf_core PRIVATE lzf_zlib)
 

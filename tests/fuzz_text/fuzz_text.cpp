@@ -23,6 +23,7 @@
 #include "http/charset.h"
 #include "http/encoding.h"
 #include "http/headers.h"
+#include "http/inet_wire.h"
 #include "http/request_text.h"
 #include "script/json_object.h"
 #include "tests/support/fuzz_support.h"
@@ -201,6 +202,24 @@ void RunOne(const std::string& in, std::uint64_t iteration) {
     if (reader.Body().size() > 4096 ||
         (reader.state() != AnswerReader::State::kComplete && !reader.Body().empty()))
         Fail("connection bytes read past their bound or kept after a failure", in.substr(0, 200));
+    // Any block as the header block of an answer, and as the caller's lines of a request: the
+    // request head ends at its one blank line, whatever the lines hold.
+    const std::string block = InetAnswerBlock(in);
+    if (block.size() < 4 || block.compare(block.size() - 4, 4, "\r\n\r\n") != 0)
+        Fail("answer block without its blank line", in.substr(0, 200));
+    for (const std::string& cookie : InetStoredCookies(in)) {
+        if (cookie.find('=') == std::string::npos)
+            Fail("a stored cookie without a value", in.substr(0, 200));
+    }
+    InetWireRequest request;
+    request.verb = u"POST";
+    request.path = u"/";
+    request.host = u"h";
+    request.headers.assign(in.begin(), in.end());
+    request.cookies = request.headers;
+    const std::u16string head = InetWireHead(request);
+    if (head.find(u"\r\n\r\n") != head.size() - 4)
+        Fail("caller's lines ended the request head early", in.substr(0, 200));
     // Any body as a compressed one: never more out than the bound, never a crash.
     std::string inflated;
     const size_t bound = 4096;
