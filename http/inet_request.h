@@ -1,8 +1,10 @@
-// InetRequest: an HTTP request over WinInet for binary downloads. It completes the header block
-// itself, sends cookies and returns the cookies the response sets, and returns the body bytes
-// exactly as the server sent them. It reports no error text; the optional InetResult tells the
-// caller the HTTP status and whether the whole body arrived, and an InetCancelToken lets another
-// thread abort the transfer.
+// InetRequest: an HTTP request for binary downloads. It completes the header block itself,
+// sends cookies and returns the cookies the response sets, and returns the body bytes exactly as
+// the server sent them. It reports no error text; the optional InetResult tells the caller the
+// HTTP status and whether the whole body arrived, and an InetCancelToken lets another thread
+// abort the transfer. https and requests through a proxy go over WinInet; plain http straight
+// to the server goes over a connection of its own, whose answer is read here byte for byte,
+// with WinInet's request bytes and WinInet's cookie store.
 //
 //   InetCancelToken cancel;            // shared with the window thread
 //   InetResult result;
@@ -40,22 +42,25 @@ struct InetResult {
     bool answered = false;
     // HTTP status code of the final response (0 when there was none).
     int status = 0;
-    // True when the whole body arrived: as many bytes as Content-Length announced (or, without
-    // it, until the server ended the body), no read failure, no cancel, no size limit hit.
+    // True when the whole body arrived: as many bytes as Content-Length announced, a chunked
+    // body up to its last chunk, or (with neither) until the server ended the body; no read
+    // failure, no cancel, no size limit hit.
     bool complete = false;
     // True when the request was aborted through the cancel token.
     bool cancelled = false;
 };
 
 struct InetRequestOptions {
-    // In/out cookie jar. Absent (nullptr): the transport handles cookies itself. Present, even
-    // when empty: the transport's own cookies are switched off; receives the merged jar.
+    // In/out cookie jar. Absent (nullptr): WinInet's cookie store gives the cookies sent and
+    // keeps the ones set, however the request goes. Present, even when empty: that store is not
+    // used; receives the merged jar.
     Text* send_cookies = nullptr;
     // Out: cookies set by the response ("a=1; b=2"), merged with send_cookies when present.
     Text* received_cookies = nullptr;
     // Out: the header block as sent (names normalised, default lines, Cookie line added).
     Text* sent_headers = nullptr;
-    // Out: the raw response header block.
+    // Out: the response header block as WinInet hands it back (status line, "Name: value"
+    // lines, a blank line).
     Text* response_headers = nullptr;
     // Do not follow redirects.
     bool no_redirect = false;

@@ -16,9 +16,11 @@ if(LZF_WINDOWS)
     ${CMAKE_CURRENT_LIST_DIR}/winhttp_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fetch_url.cpp
     ${CMAKE_CURRENT_LIST_DIR}/inet_request.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/inet_wininet.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/inet_direct.cpp
     ${CMAKE_CURRENT_LIST_DIR}/transfer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/plain_connection.cpp
   )
   target_link_libraries(lzf_http PUBLIC lzf_httprules lzf_httptext lzf_script lzf_core
-                        PRIVATE winhttp wininet ws2_32)
+                        PRIVATE winhttp wininet ws2_32 shlwapi)
 endif()

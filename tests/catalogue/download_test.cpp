@@ -340,9 +340,11 @@ TEST_F(PictureSaveTest, SavesThePreviewPictureByteForByte) {
 }
 
 // Answers no well-behaved server gives, for the font and for the picture: the failure
-// message and no file, never a file of framing or of half the bytes.
+// message and no file, never a file of framing, of header text or of half the bytes. Both
+// answers are read by the program itself.
 TEST_F(PictureSaveTest, HostileAnswersFailAndLeaveNoFile) {
     const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
     const std::pair<const char*, std::string> answers[] = {
         {"two lengths", "raw=" + ServiceEscape(ok + "Content-Length: 4\r\nContent-Length: 9"
                                                     "\r\n\r\nabcdefghi")},
@@ -352,36 +354,23 @@ TEST_F(PictureSaveTest, HostileAnswersFailAndLeaveNoFile) {
         {"chunked and a length",
          "raw=" + ServiceEscape(ok + "Transfer-Encoding: chunked\r\nContent-Length: 4\r\n\r\n"
                                      "4\r\nabcd\r\n0\r\n\r\n")},
-        {"corrupt gzip", "body=abcdefghi&header=" + ServiceEscape("Content-Encoding: gzip")},
-        {"reset in the body", "huge_bytes=100000&reset_after=1000"},
-    };
-    // The picture's answer is read by the program itself: header text is never its body.
-    const std::pair<const char*, std::string> pictureAnswers[] = {
+        {"chunk cut short", "raw=" + ServiceEscape(chunked + "10\r\nabcd")},
+        {"no last chunk", "raw=" + ServiceEscape(chunked + "4\r\nabcd\r\n")},
+        {"bad chunk size", "raw=" + ServiceEscape(chunked + "zz\r\nabcd\r\n0\r\n\r\n")},
         {"header line without a colon",
          "raw=" + ServiceEscape(ok + "Content-Length: 4\r\nbogus\r\n\r\nabcd")},
         {"folded header line",
          "raw=" + ServiceEscape(ok + "X-A: 1\r\n folded\r\nContent-Length: 4\r\n\r\nabcd")},
         {"blank before the first header",
          "raw=" + ServiceEscape(ok + " \r\nContent-Length: 4\r\n\r\nabcd")},
-        {"chunk cut short",
-         "raw=" + ServiceEscape(ok + "Transfer-Encoding: chunked\r\n\r\n10\r\nabcd")},
+        {"corrupt gzip", "body=abcdefghi&header=" + ServiceEscape("Content-Encoding: gzip")},
+        {"reset in the body", "huge_bytes=100000&reset_after=1000"},
     };
     ui::ListSetCurrentRow(kFontList, 0);
     CheckFontDescription();
     driver.Click(kPreviewButton);
     ASSERT_FALSE(PreviewImageUrl().empty());
     int n = 0;
-    for (const auto& [name, rule] : pictureAnswers) {
-        SCOPED_TRACE(name);
-        ASSERT_TRUE(ServiceControl("reset=1"));
-        ASSERT_TRUE(ServiceControl("path=/preview/*&" + rule));
-        driver.messages.clear();
-        driver.saveAnswer = folder.Path("picture" + std::to_string(n++) + ".PNG");
-        driver.Click(kSavePictureButton);
-        ASSERT_EQ(driver.messages.size(), 1u);
-        EXPECT_EQ(driver.messages[0].text, kFailure);
-        EXPECT_TRUE(folder.Files().empty());
-    }
     for (const auto& [name, rule] : answers) {
         SCOPED_TRACE(name);
         for (const char* where : {"/Download/*", "/preview/*"}) {

@@ -82,14 +82,23 @@ TEST(InetRequestWire, BodyForPostOnly) {
 }
 
 TEST(InetRequestWire, DownloadStyleHeadersWithTheirOwnLength) {
-    // The font download sends its own Content-Length line with the body.
-    InetRequest(Url("/t/i/ownlength"), 1, "id=443",
+    // The font download sends its own Content-Length line with the body. The request goes out
+    // byte for byte as WinInet wrote it (an empty jar keeps stored cookies out of it).
+    const std::string url = Url("/t/i/ownlength");
+    Text jar;
+    InetRequest(url, 1, "id=443",
                 "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n"
-                "Connection: keep-alive");
+                "Connection: keep-alive",
+                {.send_cookies = &jar});
     const LoggedRequest r = LastRequestTo("/t/i/ownlength");
-    EXPECT_EQ(r.body, "id=443") << r.raw;
-    for (const std::string& v : Values(r, "Content-Length"))
-        EXPECT_EQ(v, "6") << r.raw;
+    EXPECT_EQ(r.raw, "POST /t/i/ownlength HTTP/1.1\r\nHost: " + ServiceHost() + ":" +
+                         std::to_string(ServicePort()) +
+                         "\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\r\n"
+                         "Cache-Control: no-cache\r\n"
+                         "Content-Type: application/x-www-form-urlencoded\r\n"
+                         "Content-Length: 6\r\nConnection: keep-alive\r\nAccept: */*\r\n"
+                         "Referer: " +
+                         url + "\r\nAccept-Language: zh-cn\r\n\r\nid=443");
 }
 
 TEST(InetRequestWire, Cookies) {
@@ -309,6 +318,40 @@ TEST(InetRequestTls, SecureRedirectLoopAndNoRedirect) {
     EXPECT_EQ(result.status, 302);
     EXPECT_NE(headers.find(Url("/t/i/stay/plain")), Text::npos) << headers;
     EXPECT_EQ(nettest::CountRequestsTo("/t/i/stay/plain"), 0);
+}
+
+// Without a jar the transport's cookie store is used, whichever transport carries the
+// request: cookies set over plain http go with a later https request and the other way round,
+// and one without a path of its own belongs to the whole path of the request that set it.
+TEST(InetRequestTls, TransportCookiesAreSharedWithWinInet) {
+    ASSERT_FALSE(nettest::TrustedUrl("/").empty())
+        << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/i/store/plain"},
+                          {"times", "1"},
+                          {"status", "200"},
+                          {"body", "p"},
+                          {"header", "Set-Cookie: wide=1; path=/t/i/store/"},
+                          {"header", "Set-Cookie: narrow=2"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/i/store/secure"},
+                          {"status", "200"},
+                          {"body", "s"},
+                          {"header", "Set-Cookie: fromtls=3; path=/t/i/store/"}}));
+    // Cookies other tests stored for "/" come last; these come first, longest path first.
+    auto cookieLine = [](const std::string& path) {
+        const std::vector<std::string> lines = Values(LastRequestTo(path), "Cookie");
+        return lines.size() == 1 ? lines[0] : std::string("(") + std::to_string(lines.size()) + ")";
+    };
+    InetRequest(Url("/t/i/store/plain"), 0, "", "");
+    InetRequest(nettest::TrustedUrl("/t/i/store/secure"), 0, "", "");
+    EXPECT_EQ(cookieLine("/t/i/store/secure").rfind("wide=1", 0), 0u)
+        << cookieLine("/t/i/store/secure");
+    InetRequest(Url("/t/i/store/plain"), 0, "", "");
+    EXPECT_EQ(cookieLine("/t/i/store/plain").rfind("narrow=2; wide=1; fromtls=3", 0), 0u)
+        << cookieLine("/t/i/store/plain");
+    InetRequest(Url("/t/i/store/other"), 0, "", "");
+    EXPECT_EQ(cookieLine("/t/i/store/other").rfind("wide=1; fromtls=3", 0), 0u)
+        << cookieLine("/t/i/store/other");
+    EXPECT_EQ(cookieLine("/t/i/store/other").find("narrow"), std::string::npos);
 }
 
 TEST(InetRequestCancel, DrippingBodyStopsAtOnce) {
