@@ -83,10 +83,20 @@ bool AnswerReader::Append(std::string_view data) {
         return false;
     }
     try {
-        // Doubling, but never past the limit: a body near it must not ask for twice as much.
         const size_t need = body_.size() + data.size();
-        if (need > body_.capacity())
-            body_.reserve(std::min(std::max(need, body_.capacity() * 2), limit_));
+        if (need > body_.capacity()) {
+            // Powers of two as the body arrives, never past the limit nor past the length the
+            // answer announced: the last step copies at most half the body, and a body near
+            // either bound does not ask for twice as much.
+            size_t capacity = 4096;
+            while (capacity < need)
+                capacity *= 2;
+            size_t ceiling = limit_;
+            if (stage_ == Stage::kLength)
+                ceiling =
+                    static_cast<size_t>(std::min<unsigned long long>(ceiling, framing_.length));
+            body_.reserve(std::max(need, std::min(capacity, ceiling)));
+        }
         body_.insert(body_.end(), data.begin(), data.end());
     } catch (const std::bad_alloc&) {
         Break();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "http/transfer.h"
 
@@ -137,20 +138,23 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
     if (!SendAll(socket.get(), request, deadlines.answer, stop))
         return PlainExchange::kNotSent;
     bool arrived = false;
-    char buffer[64 * 1024];
+    std::vector<char> buffer(1024 * 1024);
     while (reader.state() == AnswerReader::State::kReading && !(enough && enough())) {
-        if (!WaitFor(socket.get(), false, deadlines.answer, stop))
-            break;  // the reader stays incomplete: a time-out or a stop, not a whole answer
-        const int n = recv(socket.get(), buffer, sizeof buffer, 0);
+        // A time-out or a stop leaves the reader incomplete: not a whole answer.
+        if (stop || MillisecondsLeft(deadlines.answer) == 0)
+            break;
+        // What has arrived is taken at once; only an empty socket is waited for.
+        const int n = recv(socket.get(), buffer.data(), static_cast<int>(buffer.size()), 0);
         if (n > 0) {
             arrived = true;
-            reader.Feed(std::string_view(buffer, static_cast<size_t>(n)));
+            reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
         } else if (n == 0) {
             if (arrived)
                 reader.Close();
             break;
-        } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            break;  // reset: incomplete
+        } else if (WSAGetLastError() != WSAEWOULDBLOCK ||
+                   !WaitFor(socket.get(), false, deadlines.answer, stop)) {
+            break;  // reset, or nothing more in time
         }
     }
     return arrived ? PlainExchange::kAnswered : PlainExchange::kNoAnswer;
