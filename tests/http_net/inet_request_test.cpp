@@ -251,7 +251,8 @@ TEST(InetRequestTls, RedirectWithinHttpsIsFollowed) {
     EXPECT_EQ(nettest::CountRequestsTo("/t/i/secure-hop/to"), 1);
 }
 
-TEST(InetRequestTls, SecureRedirectsKeepOrDropTheBody) {
+// Over plain http (read by InetRequest itself) as over https (WinInet).
+TEST(InetRequestTls, RedirectsKeepOrDropTheBody) {
     ASSERT_FALSE(nettest::TrustedUrl("/").empty())
         << "the test needs the service's trusted TLS port";
     struct Case {
@@ -264,33 +265,35 @@ TEST(InetRequestTls, SecureRedirectsKeepOrDropTheBody) {
         {"301", false, "GET", ""},      {"302", true, "GET", ""},        {"303", false, "GET", ""},
         {"307", true, "POST", "id=42"}, {"308", false, "POST", "id=42"},
     };
-    for (const Case& c : cases) {
-        const std::string from = std::string("/t/i/rules") + c.code;
-        const std::string to = from + "/to";
-        ASSERT_TRUE(SetFault({{"path", from},
-                              {"status", c.code},
-                              {"redirect", c.relative ? to : nettest::TrustedUrl(to)}}));
-        ASSERT_TRUE(SetFault({{"path", to}, {"status", "200"}, {"body", "moved font"}}));
-        InetResult result;
-        const Bytes body =
-            InetRequest(nettest::TrustedUrl(from), 1, "id=42",
-                        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 5",
-                        {.result = &result});
-        EXPECT_EQ(AsString(body), "moved font") << c.code;
-        EXPECT_EQ(result.status, 200) << c.code;
-        const LoggedRequest r = LastRequestTo(to);
-        ASSERT_FALSE(r.request_line.empty()) << c.code;
-        const std::string method = r.request_line.substr(0, r.request_line.find(' '));
-        EXPECT_EQ(method, c.method) << c.code;
-        EXPECT_EQ(r.body, c.body) << c.code;
-        if (method == "GET") {
-            for (const std::string& v : Values(r, "Content-Length"))
-                EXPECT_EQ(v, "0") << c.code << "\n" << r.raw;
-            EXPECT_EQ(IndexOf(r, "Content-Type"), -1) << c.code << "\n" << r.raw;
+    for (auto base : {&Url, &nettest::TrustedUrl}) {
+        for (const Case& c : cases) {
+            const std::string from =
+                std::string(base == &Url ? "/t/i/plain-rules" : "/t/i/rules") + c.code;
+            const std::string to = from + "/to";
+            const std::string trace = base(from);
+            ASSERT_TRUE(SetFault(
+                {{"path", from}, {"status", c.code}, {"redirect", c.relative ? to : base(to)}}));
+            ASSERT_TRUE(SetFault({{"path", to}, {"status", "200"}, {"body", "moved font"}}));
+            InetResult result;
+            const Bytes body =
+                InetRequest(base(from), 1, "id=42",
+                            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 5",
+                            {.result = &result});
+            EXPECT_EQ(AsString(body), "moved font") << trace;
+            EXPECT_EQ(result.status, 200) << trace;
+            const LoggedRequest r = LastRequestTo(to);
+            ASSERT_FALSE(r.request_line.empty()) << trace;
+            const std::string method = r.request_line.substr(0, r.request_line.find(' '));
+            EXPECT_EQ(method, c.method) << trace;
+            EXPECT_EQ(r.body, c.body) << trace;
+            if (method == "GET") {
+                for (const std::string& v : Values(r, "Content-Length"))
+                    EXPECT_EQ(v, "0") << trace << "\n" << r.raw;
+                EXPECT_EQ(IndexOf(r, "Content-Type"), -1) << trace << "\n" << r.raw;
+            }
+            // The default Referer names the address the caller asked for.
+            EXPECT_EQ(Values(r, "Referer"), std::vector<std::string>{base(from)}) << trace;
         }
-        // The default Referer names the address the caller asked for.
-        EXPECT_EQ(Values(r, "Referer"), std::vector<std::string>{nettest::TrustedUrl(from)})
-            << c.code;
     }
 }
 
