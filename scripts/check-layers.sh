@@ -2,8 +2,9 @@
 # Fails on any include of the program's sources that points against the order of its layers
 # (each folder may include itself and the folders after its arrow, nothing else):
 #   app/        -> catalogue decor ui http script core
-#   catalogue/  -> ui http script core; its scraping, file-name and permission code only the
-#                  http texts (headers, encodings, URLs), script and core
+#   catalogue/  -> ui http script core; its portable part (scraping, file names, permission,
+#                  the service's addresses and header texts) only the http texts (headers,
+#                  encodings, URLs), script and core
 #   decor/      -> ui http core
 #   ui/         -> core
 #   http/       -> script core
@@ -24,8 +25,8 @@ declare -A allowed=(
   [core]="core"
 )
 # The portable catalogue code: no window framework, no request engines.
-portable_catalogue='^catalogue/(scrape|file_name|permission)\.(h|cpp)$'
-portable_catalogue_allowed='^(catalogue/scrape\.h|http/(headers|encoding|url)\.h|script/|core/)'
+portable_catalogue='^catalogue/(scrape|file_name|permission|service_headers)\.(h|cpp)$'
+portable_catalogue_allowed='^(catalogue/(scrape|service_headers)\.h|http/(headers|encoding|url)\.h|script/|core/)'
 
 violations=0
 report() { echo "layers: $1"; violations=$((violations + 1)); }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "tests/http_net/net_test_util.h"
+#include "tests/http/net_test_util.h"
 
 namespace {
 

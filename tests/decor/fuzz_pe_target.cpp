@@ -1,4 +1,4 @@
-#include "tests/fuzz_pe/fuzz_pe_target.h"
+#include "tests/decor/fuzz_pe_target.h"
 
 #include <cstring>
 #include <string>

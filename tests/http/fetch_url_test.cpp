@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "core/pump.h"
-#include "tests/http_net/net_test_util.h"
+#include "tests/http/net_test_util.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "decor/in_memory_library.h"
 #include "decor/pe_image.h"
 #include "embedded/decor_loader_test.h"
-#include "tests/decor_loader/pe_builder.h"
+#include "tests/decor/pe_builder.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "decor/pe_image.h"
-#include "tests/fuzz_pe/fuzz_pe_target.h"
+#include "tests/decor/fuzz_pe_target.h"
 #include "tests/support/fuzz_support.h"
 
 namespace {

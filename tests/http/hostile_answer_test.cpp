@@ -14,7 +14,7 @@
 #include "http/fetch_url.h"
 #include "http/inet_request.h"
 #include "http/web_request.h"
-#include "tests/http_net/net_test_util.h"
+#include "tests/http/net_test_util.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/decor_loader/pe_builder.h"
+#include "tests/decor/pe_builder.h"
 
 #include <algorithm>
 #include <cstring>

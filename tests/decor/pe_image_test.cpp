@@ -10,7 +10,7 @@
 
 #include "decor/pe_image.h"
 #include "embedded/decor_pe_image_test.h"
-#include "tests/decor_loader/pe_builder.h"
+#include "tests/decor/pe_builder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "core/pump.h"
 #include "core/text.h"
-#include "tests/http_net/net_test_util.h"
+#include "tests/http/net_test_util.h"
 
 namespace {
 
