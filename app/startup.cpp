@@ -10,6 +10,7 @@
 #include "decor/png_control.h"
 #include "decor/update_check.h"
 #include "ui/dialogs.h"
+#include "ui/threads.h"
 #include "ui/window.h"
 
 namespace {
@@ -20,11 +21,10 @@ PngControl* programPngControl = nullptr;
 // (under Wine: its display connection and the desktop's data), some tens of milliseconds. A
 // hidden window made and destroyed on a short thread at start does that while the window
 // thread goes on with the update check, so the animation window appears sooner.
-DWORD WINAPI WarmUpWindowSystem(void*) {
+void WarmUpWindowSystem() {
     if (HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                       GetModuleHandleW(nullptr), nullptr))
         DestroyWindow(window);
-    return 0;
 }
 
 }  // namespace
@@ -35,8 +35,7 @@ PngControl* ProgramPngControl() {
 
 void ProgramMain() {
     LogStartupEvent("program-main", 0, MillisecondsSinceProcessStart(), 0);
-    if (HANDLE warmUp = CreateThread(nullptr, 0, WarmUpWindowSystem, nullptr, 0, nullptr))
-        CloseHandle(warmUp);
+    ui::RunInThread(WarmUpWindowSystem);  // not waited for
     // 1. The process-wide objects: the skin library's loader (nothing mapped yet), then the
     //    animation's PngControl (not attached).
     SkinLibrary();

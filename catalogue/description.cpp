@@ -65,16 +65,6 @@ PendingCheck TakeCurrentRow() {
     return {++g_checkNumber, id};
 }
 
-PendingCheck g_handOver;  // from StartDescriptionCheck to its thread, guarded by the event
-HANDLE g_handOverTaken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-
-void DetachedCheck() {
-    PendingCheck check = g_handOver;
-    SetEvent(g_handOverTaken);
-    ApplyAnswer(check, AskAllowsDownload(check.id));
-    --g_runningChecks;
-}
-
 }  // namespace
 
 void RestoreDownloadButton() {
@@ -97,13 +87,13 @@ void StartDescriptionCheck() {
     if (row < 0 || ui::ListGetCell(kFontList, row, 1).empty() ||
         ui::ListGetCell(kFontList, row, 2).empty())
         return;
-    g_handOver = TakeCurrentRow();
+    PendingCheck check = TakeCurrentRow();
     ++g_runningChecks;
-    HANDLE thread = ui::RunInThread(DetachedCheck);
-    if (!thread) {
+    // Not waited for: the handle is closed at once and the thread ends on its own.
+    ui::OwnedHandle thread = ui::RunInThread([check] {
+        ApplyAnswer(check, AskAllowsDownload(check.id));
         --g_runningChecks;
-        return;
-    }
-    WaitForSingleObject(g_handOverTaken, INFINITE);
-    CloseHandle(thread);
+    });
+    if (!thread)
+        --g_runningChecks;
 }

@@ -79,8 +79,7 @@ std::wstring AskSavePath(const char* title, const char* filter, const char* exte
 }
 
 // The worker: the transfer and the file, nothing on the window.
-void DownloadFontFile(void* argument) {
-    FontDownload& download = *static_cast<FontDownload*>(argument);
+void DownloadFontFile(FontDownload& download) {
     Text body = "id=" + download.id;
     InetResult result;
     Bytes font =
@@ -118,10 +117,9 @@ void StartFontDownload() {
     ui::SetVisible(kCancelButton, true);
     download.id = ui::GetText(kFontIdField);
 
-    HANDLE worker = ui::RunInThread(DownloadFontFile, &download);
-    ui::WaitForThreadPumping(worker, 0);
-    if (worker)
-        CloseHandle(worker);
+    ui::OwnedHandle worker = ui::RunInThread([&download] { DownloadFontFile(download); });
+    ui::WaitForThreadPumping(worker.Get(), 0);
+    worker.Reset();
     // A cancel (the button, or the window closing) has restored everything already.
     if (download.Cancelled() || !ui::MainWindow()) {
         if (g_download == &download)

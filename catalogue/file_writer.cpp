@@ -4,26 +4,29 @@
 
 #include <algorithm>
 
+#include "ui/handles.h"
+
 bool WriteFileWhole(const std::wstring& path,
                     const Bytes& bytes,
                     const std::function<bool()>& mayReplace) {
     if (path.empty())
         return false;
     std::wstring partial = path + L".lanzifang-part";
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    ui::OwnedFile file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     bool ok = true;
     size_t done = 0;
     while (ok && done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
         DWORD written = 0;
-        ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+        ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) &&
+             written == chunk;
         done += written;
     }
-    ok = ok && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
+    ok = ok && FlushFileBuffers(file.Get());
+    ok = file.Close() && ok;  // the file's last bytes may fail only here
     if (ok && mayReplace)
         ok = mayReplace();
     if (ok)

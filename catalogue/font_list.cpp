@@ -75,10 +75,7 @@ void InitialiseFontList() {
     ui::SetDisabled(kInitButton, true);
     ui::ListClear(kFontList);
     ui::SetCaption(kInitButton, kCaptionRequesting);
-    HANDLE worker = ui::RunInThread(LoadFontCatalogue);
-    bool finished = ui::WaitForThreadPumping(worker, 0);
-    if (worker)
-        CloseHandle(worker);
+    bool finished = ui::WaitForThreadPumping(ui::RunInThread(LoadFontCatalogue).Get(), 0);
     ui::SetDisabled(kInitButton, false);
     // An empty list after a failed request still counts as loaded; a wait that failed (the
     // thread could not start) leaves the button usable for another try.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/codepage.h"
+#include "ui/threads.h"
 
 namespace gp = Gdiplus::DllExports;
 
@@ -28,15 +29,14 @@ constexpr std::uint8_t kOnePixelPng[] = {
     0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0b, 0x49, 0x44, 0x41, 0x54, 0x78,
     0x9c, 0x63, 0x60, 0x00, 0x02, 0x00, 0x00, 0x05, 0x00, 0x01, 0x7a, 0x5e, 0xab, 0x3f,
     0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
-HANDLE decoderWarmUp = nullptr;
+ui::OwnedHandle decoderWarmUp;
 
-DWORD WINAPI WarmUpImageDecoder(void*) {
+void WarmUpImageDecoder() {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (GpImage* image = LoadImageFromBytes(kOnePixelPng, sizeof kOnePixelPng))
         DisposeImage(image);
     if (SUCCEEDED(com))
         CoUninitialize();
-    return 0;
 }
 
 // True when no warm-up runs any more. One that has not ended after a generous wait keeps its
@@ -44,10 +44,9 @@ DWORD WINAPI WarmUpImageDecoder(void*) {
 bool FinishDecoderWarmUp() {
     if (!decoderWarmUp)
         return true;
-    if (WaitForSingleObject(decoderWarmUp, 5000) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(decoderWarmUp.Get(), 5000) != WAIT_OBJECT_0)
         return false;
-    CloseHandle(decoderWarmUp);
-    decoderWarmUp = nullptr;
+    decoderWarmUp.Reset();
     return true;
 }
 
@@ -90,7 +89,7 @@ void InitDecorationRuntime() {
     }
 
     if (StartGdiPlusOnce(runtimeToken) != 0 && !decoderWarmUp)
-        decoderWarmUp = CreateThread(nullptr, 0, WarmUpImageDecoder, nullptr, 0, nullptr);
+        decoderWarmUp = ui::RunInThread(WarmUpImageDecoder);
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -124,10 +123,8 @@ void ReleaseDecorationRuntime() {
 LRESULT CALLBACK CometLoadDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY: {
-            if (HANDLE thread = GetPropW(window, L"Comet_Thread")) {
-                TerminateThread(thread, 0);
-                CloseHandle(thread);
-            }
+            if (ui::OwnedHandle thread{GetPropW(window, L"Comet_Thread")})
+                TerminateThread(thread.Get(), 0);
             if (auto* image = static_cast<GpImage*>(GetPropW(window, L"Comet_Image")))
                 DisposeImage(image);
             if (HANDLE memory = GetPropW(window, L"Comet_Stream"))

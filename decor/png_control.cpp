@@ -7,6 +7,7 @@
 #include <string>
 
 #include "decor/shadow.h"
+#include "ui/handles.h"
 
 namespace gp = Gdiplus::DllExports;
 
@@ -415,8 +416,8 @@ void PresentBitmap(HWND window, GpBitmap* bitmap, bool withCaret) {
     SIZE size = WindowSize(window);
     if (size.cx <= 0 || size.cy <= 0)
         return;
-    HDC windowDc = GetDC(window);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
+    ui::ScopedGetDc windowDc(window);
+    ui::OwnedMemoryDc memoryDc(CreateCompatibleDC(windowDc.Get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = size.cx;
@@ -425,9 +426,9 @@ void PresentBitmap(HWND window, GpBitmap* bitmap, bool withCaret) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(memoryDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ui::OwnedBitmap dib(CreateDIBSection(memoryDc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (dib && bits) {
-        HGDIOBJ old = SelectObject(memoryDc, dib);
+        ui::ScopedSelect selected(memoryDc.Get(), dib.Get());
         auto* pixels = static_cast<std::uint32_t*>(bits);
         CopyPremultiplied(bitmap, pixels, size.cx, size.cy);
         if (withCaret)
@@ -435,14 +436,9 @@ void PresentBitmap(HWND window, GpBitmap* bitmap, bool withCaret) {
         GdiFlush();
         POINT source = {0, 0};
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        UpdateLayeredWindow(window, windowDc, nullptr, &size, memoryDc, &source, 0, &blend,
-                            ULW_ALPHA);
-        SelectObject(memoryDc, old);
+        UpdateLayeredWindow(window, windowDc.Get(), nullptr, &size, memoryDc.Get(), &source, 0,
+                            &blend, ULW_ALPHA);
     }
-    if (dib)
-        DeleteObject(dib);
-    DeleteDC(memoryDc);
-    ReleaseDC(window, windowDc);
 }
 
 void DrawPngChild(HWND parent, HWND child, GpGraphics* graphics) {

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "ui/handles.h"
+
 namespace gp = Gdiplus::DllExports;
 
 namespace {
@@ -232,10 +234,10 @@ void DrawWindowShadow(HWND owner, int width, int height) {
     if (pixels.empty())
         return;
 
-    HDC screen = GetDC(nullptr);
+    ui::ScopedGetDc screen(nullptr);
     if (!screen)
         return;
-    HDC memory = CreateCompatibleDC(screen);
+    ui::OwnedMemoryDc memory(CreateCompatibleDC(screen.Get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -245,8 +247,9 @@ void DrawWindowShadow(HWND owner, int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
     void* bits = nullptr;
-    HBITMAP bitmap =
-        memory ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    ui::OwnedBitmap bitmap(
+        memory ? CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+               : nullptr);
     if (bitmap && bits) {
         auto* rows = static_cast<std::uint32_t*>(bits);
         for (int y = 0; y < height; ++y) {
@@ -254,18 +257,13 @@ void DrawWindowShadow(HWND owner, int width, int height) {
                         pixels.data() + static_cast<std::size_t>(y) * width,
                         static_cast<std::size_t>(width) * 4);
         }
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        ui::ScopedSelect selected(memory.Get(), bitmap.Get());
         SIZE size = {width, height};
         POINT source = {0, 0};
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        UpdateLayeredWindow(shadow, screen, nullptr, &size, memory, &source, 0, &blend, ULW_ALPHA);
-        SelectObject(memory, old);
+        UpdateLayeredWindow(shadow, screen.Get(), nullptr, &size, memory.Get(), &source, 0, &blend,
+                            ULW_ALPHA);
     }
-    if (bitmap)
-        DeleteObject(bitmap);
-    if (memory)
-        DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 }
 
 void UpdateWindowShadow(HWND owner, std::optional<bool> visible) {

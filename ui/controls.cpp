@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "ui/internal.h"
 #include "ui/paint.h"
 
@@ -142,7 +143,7 @@ void RegisterOwnClass(const wchar_t* name) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = name;
     if (!RegisterClassExW(&wc))
-        LogFailure("RegisterClassExW");
+        LogLastError("RegisterClassExW");
 }
 
 Picture LoadPicture(PictureSource source) {
@@ -199,16 +200,13 @@ void RegisterClasses() {
 
 HBRUSH BrushFor(ControlState& control) {
     if (!control.backBrush && control.backColour != kSystemColour)
-        control.backBrush = CreateSolidBrush(control.backColour);
-    return control.backBrush;
+        control.backBrush.Reset(CreateSolidBrush(control.backColour));
+    return control.backBrush.Get();
 }
 
 void SetPictureBoxPicture(ControlState& control, Picture picture) {
     control.picture = std::move(picture);
-    if (control.bitmap) {
-        DeleteObject(control.bitmap);
-        control.bitmap = nullptr;
-    }
+    control.bitmap.Reset();
     if (control.hwnd)
         InvalidateRect(control.hwnd, nullptr, FALSE);
 }
@@ -217,14 +215,8 @@ void ReleaseControl(ControlState& control) {
     if (control.layout->kind == ControlKind::Timer && control.interval > 0 && control.window->hwnd)
         KillTimer(control.window->hwnd, control.id);
     control.interval = 0;
-    if (control.backBrush) {
-        DeleteObject(control.backBrush);
-        control.backBrush = nullptr;
-    }
-    if (control.bitmap) {
-        DeleteObject(control.bitmap);
-        control.bitmap = nullptr;
-    }
+    control.backBrush.Reset();
+    control.bitmap.Reset();
 }
 
 void CreateControl(WindowState& window, ControlState& c, HWND parent) {
@@ -233,7 +225,7 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
         return;
     if (layout.kind == ControlKind::Timer) {
         if (c.interval > 0 && !SetTimer(window.hwnd, c.id, c.interval, nullptr))
-            LogFailure("SetTimer");
+            LogLastError("SetTimer");
         return;
     }
 
@@ -314,7 +306,7 @@ void CreateControl(WindowState& window, ControlState& c, HWND parent) {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                              GetModuleHandleW(nullptr), nullptr);
     if (!c.hwnd) {
-        LogFailure("CreateWindowExW");
+        LogLastError("CreateWindowExW");
         return;
     }
     SetPropW(c.hwnd, kControlProperty, &c);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "ui/internal.h"
 #include "ui/window.h"
 
@@ -70,7 +71,7 @@ std::wstring AskForPath(const SaveDialogRequest& request, const std::wstring& pr
     if (GetSaveFileNameW(&ofn))
         return file.c_str();
     if (CommDlgExtendedError() != 0)  // 0: the user cancelled
-        detail::LogFailure("GetSaveFileNameW");
+        LogLastError("GetSaveFileNameW");
     return {};
 }
 

@@ -1,7 +1,8 @@
 // Owners of the system's handles on the window side of the program, built on core/owner.h:
 // kernel objects (threads, events) and files, GDI objects and memory DCs, and two scoped
-// helpers, a window's DC for a while and an object selected into a DC for a while. The skin
-// library uses them too: they are header-only and need no runtime.
+// helpers, a window's DC for a while and an object selected into a DC for a while. Header-only
+// and free of any runtime, so the skin library (which has none) uses them in its functions;
+// a global owner there would need a runtime to be destroyed, so it keeps its font itself.
 #pragma once
 
 #include <windows.h>
@@ -45,10 +46,13 @@ struct MemoryDcTraits {
 };
 using OwnedMemoryDc = Owner<MemoryDcTraits>;
 
-// The DC of a window (or of the screen, for nullptr) from GetDC until the end of the scope.
+// The DC of a window's client area (GetDC; the screen's for nullptr) or of the whole window
+// with its frame (GetWindowDC) until the end of the scope.
+enum class DcArea { Client, WholeWindow };
 class ScopedGetDc {
   public:
-    explicit ScopedGetDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    explicit ScopedGetDc(HWND window, DcArea area = DcArea::Client)
+        : window_(window), dc_(area == DcArea::Client ? GetDC(window) : GetWindowDC(window)) {}
     ~ScopedGetDc() {
         if (dc_)
             ReleaseDC(window_, dc_);

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "ui/handles.h"
 #include "ui/layout.h"
 #include "ui/picture.h"
 
@@ -21,16 +22,16 @@ struct ControlState {
     HWND hwnd = nullptr;  // nullptr for timers and the save dialog
     Colour textColour = kSystemColour;
     Colour backColour = kSystemColour;
-    HBRUSH backBrush = nullptr;  // of backColour, made on first use
+    OwnedBrush backBrush;  // of backColour, made on first use
     WNDPROC previousProc = nullptr;
     bool hover = false;
-    HFONT font = nullptr;      // the font set with WM_SETFONT (framework classes)
-    Picture picture;           // picture box content
-    HBITMAP bitmap = nullptr;  // picture box content over its background, ready to draw
-    Picture looks[4];          // flat button pictures: resting, pointer-over, focus, disabled
-    int id = 0;                // child window id, or timer id
-    int interval = 0;          // timers
-    std::wstring fileName;     // save dialog: the last confirmed path
+    HFONT font = nullptr;   // the font set with WM_SETFONT (framework classes)
+    Picture picture;        // picture box content
+    OwnedBitmap bitmap;     // picture box content over its background, ready to draw
+    Picture looks[4];       // flat button pictures: resting, pointer-over, focus, disabled
+    int id = 0;             // child window id, or timer id
+    int interval = 0;       // timers
+    std::wstring fileName;  // save dialog: the last confirmed path
 };
 
 struct WindowState {
@@ -38,8 +39,8 @@ struct WindowState {
     std::span<const EventBinding> events;
     HWND hwnd = nullptr;
     HWND modalOwner = nullptr;  // disabled while this window runs modally
-    HBRUSH backBrush = nullptr;
-    HFONT fonts[4] = {};  // by FontStyle; GuiDefault is the stock font
+    OwnedBrush backBrush;
+    OwnedFont fonts[4];  // by FontStyle, made on first use; GuiDefault is the stock font
     std::vector<std::unique_ptr<ControlState>> controls;
     int programWrites = 0;  // > 0 while the program changes a control: no events
 };
@@ -74,9 +75,6 @@ HFONT FontFor(WindowState& window, FontStyle style);
 HBRUSH BrushFor(ControlState& control);
 void SetPictureBoxPicture(ControlState& control, Picture picture);
 void ReleaseControl(ControlState& control);
-
-// Writes the failed call's name and GetLastError() to the debug output.
-void LogFailure(const char* call);
 
 // Registers the framework's window classes once.
 void RegisterClasses();

@@ -4,17 +4,18 @@
 #include <windows.h>
 
 #include "core/types.h"
+#include "ui/handles.h"
 #include "ui/picture.h"
 
 namespace ui::detail {
 
 // A 32-bit DIB section of the picture laid over `background` (its alpha applied). nullptr when
-// the picture is empty or no bitmap could be made. The caller deletes it.
-HBITMAP MakeBitmap(const Picture& picture, Colour background);
+// the picture is empty or no bitmap could be made.
+OwnedBitmap MakeBitmap(const Picture& picture, Colour background);
 // The same, shrunk to `width` x `height` (each pixel the average of the area it covers), for
 // drawing a large picture into a smaller box without stretching it at every paint. nullptr
 // when either side would grow or no bitmap could be made.
-HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height);
+OwnedBitmap MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height);
 
 struct ControlState;
 

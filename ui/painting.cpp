@@ -12,7 +12,7 @@ namespace ui::detail {
 HBRUSH ContainerBrush(HWND container) {
     for (HWND h = container; h; h = GetParent(h)) {
         if (WindowState* state = StateOf(h))
-            return state->backBrush;
+            return state->backBrush.Get();
         if (ControlState* c = ControlOf(h)) {
             if (c->backColour != kSystemColour)
                 return BrushFor(*c);
@@ -27,8 +27,7 @@ void PaintGroupBox(ControlState& c, HDC dc) {
     RECT r;
     GetClientRect(c.hwnd, &r);
     FillRect(dc, &r, ContainerBrush(GetParent(c.hwnd)));
-    HFONT old =
-        static_cast<HFONT>(SelectObject(dc, c.font ? c.font : GetStockObject(DEFAULT_GUI_FONT)));
+    ScopedSelect font(dc, c.font ? c.font : GetStockObject(DEFAULT_GUI_FONT));
     wchar_t caption[256];
     int n = GetWindowTextW(c.hwnd, caption, 256);
     SIZE extent = {0, 0};
@@ -48,7 +47,6 @@ void PaintGroupBox(ControlState& c, HDC dc) {
                      c.textColour == kSystemColour ? GetSysColor(COLOR_WINDOWTEXT) : c.textColour);
         TextOutW(dc, x, 0, caption, n);
     }
-    SelectObject(dc, old);
 }
 
 void PaintFrame(ControlState& c, HDC dc) {
@@ -58,25 +56,20 @@ void PaintFrame(ControlState& c, HDC dc) {
     OutlineStyle outline = c.layout->outline;
     if (outline == OutlineStyle::None)
         return;
-    HPEN pen = CreatePen(outline == OutlineStyle::DashDot ? PS_DASHDOT : PS_SOLID, 1,
-                         c.layout->outlineColour);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    OwnedPen pen(CreatePen(outline == OutlineStyle::DashDot ? PS_DASHDOT : PS_SOLID, 1,
+                           c.layout->outlineColour));
+    ScopedSelect penSelected(dc, pen.Get());
+    ScopedSelect brushSelected(dc, GetStockObject(NULL_BRUSH));
     // The gaps of a broken line show the background.
     SetBkMode(dc, TRANSPARENT);
     Rectangle(dc, r.left, r.top, r.right, r.bottom);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
 }
 
 void PaintPictureBox(ControlState& c, HDC dc) {
     RECT r;
     GetClientRect(c.hwnd, &r);
     Colour back = c.backColour == kSystemColour ? GetSysColor(COLOR_BTNFACE) : c.backColour;
-    HBRUSH brush = CreateSolidBrush(back);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    FillRect(dc, &r, OwnedBrush(CreateSolidBrush(back)).Get());
     if (c.picture.Empty())
         return;
     int w = r.right - r.left;
@@ -88,33 +81,29 @@ void PaintPictureBox(ControlState& c, HDC dc) {
                         w <= c.picture.width && h <= c.picture.height;
     if (c.bitmap) {
         BITMAP held = {};
-        GetObjectW(c.bitmap, sizeof held, &held);
+        GetObjectW(c.bitmap.Get(), sizeof held, &held);
         const bool fits =
             shrunk ? held.bmWidth == w && held.bmHeight == h
                    : held.bmWidth == c.picture.width && held.bmHeight == c.picture.height;
-        if (!fits) {
-            DeleteObject(c.bitmap);
-            c.bitmap = nullptr;
-        }
+        if (!fits)
+            c.bitmap.Reset();
     }
     if (!c.bitmap)
         c.bitmap = shrunk ? MakeShrunkBitmap(c.picture, back, w, h) : MakeBitmap(c.picture, back);
     if (!c.bitmap)
         return;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, c.bitmap);
+    OwnedMemoryDc memory(CreateCompatibleDC(dc));
+    ScopedSelect selected(memory.Get(), c.bitmap.Get());
     if (shrunk) {
-        BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, SRCCOPY);
     } else if (c.layout->pictureMode == PictureMode::Scaled) {
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchBlt(dc, 0, 0, w, h, memory, 0, 0, c.picture.width, c.picture.height, SRCCOPY);
+        StretchBlt(dc, 0, 0, w, h, memory.Get(), 0, 0, c.picture.width, c.picture.height, SRCCOPY);
     } else {
         BitBlt(dc, (w - c.picture.width) / 2, (h - c.picture.height) / 2, c.picture.width,
-               c.picture.height, memory, 0, 0, SRCCOPY);
+               c.picture.height, memory.Get(), 0, 0, SRCCOPY);
     }
-    SelectObject(memory, old);
-    DeleteDC(memory);
 }
 
 Colour Blend(Colour a, Colour b) {
@@ -167,48 +156,40 @@ void DrawFlatButton(ControlState& c, const DRAWITEMSTRUCT& item) {
         focusRect = true;
     }
 
-    // Drawn off screen and copied in one go, so that hovering does not flicker.
-    HDC memory = CreateCompatibleDC(item.hDC);
-    HBITMAP canvas = CreateCompatibleBitmap(item.hDC, w, h);
-    HGDIOBJ oldCanvas = SelectObject(memory, canvas);
+    // Drawn off screen and copied in one go, so that hovering does not flicker. The canvas is
+    // selected out of the memory DC before either goes.
+    OwnedMemoryDc memory(CreateCompatibleDC(item.hDC));
+    OwnedBitmap canvas(CreateCompatibleBitmap(item.hDC, w, h));
+    ScopedSelect canvasSelected(memory.Get(), canvas.Get());
+    HDC m = memory.Get();
     RECT all = {0, 0, w, h};
-    HBRUSH face = CreateSolidBrush(look.face);
-    FillRect(memory, &all, face);
-    DeleteObject(face);
+    FillRect(m, &all, OwnedBrush(CreateSolidBrush(look.face)).Get());
     if (!picture->Empty()) {
-        if (HBITMAP bitmap = MakeBitmap(*picture, look.face)) {
-            HDC source = CreateCompatibleDC(memory);
-            HGDIOBJ old = SelectObject(source, bitmap);
-            SetStretchBltMode(memory, HALFTONE);
-            SetBrushOrgEx(memory, 0, 0, nullptr);
-            StretchBlt(memory, 0, 0, w, h, source, 0, 0, picture->width, picture->height, SRCCOPY);
-            SelectObject(source, old);
-            DeleteDC(source);
-            DeleteObject(bitmap);
+        if (OwnedBitmap bitmap = MakeBitmap(*picture, look.face)) {
+            OwnedMemoryDc source(CreateCompatibleDC(m));
+            ScopedSelect selected(source.Get(), bitmap.Get());
+            SetStretchBltMode(m, HALFTONE);
+            SetBrushOrgEx(m, 0, 0, nullptr);
+            StretchBlt(m, 0, 0, w, h, source.Get(), 0, 0, picture->width, picture->height, SRCCOPY);
         }
     } else {
         int length = GetWindowTextLengthW(c.hwnd);
         std::wstring caption(length + 1, L'\0');
         GetWindowTextW(c.hwnd, caption.data(), length + 1);
         caption.resize(length);
-        HGDIOBJ oldFont =
-            SelectObject(memory, reinterpret_cast<HGDIOBJ>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
-        SetBkMode(memory, TRANSPARENT);
-        SetTextColor(memory, look.text);
-        DrawTextW(memory, caption.c_str(), length, &all,
+        ScopedSelect font(m, reinterpret_cast<HGDIOBJ>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
+        SetBkMode(m, TRANSPARENT);
+        SetTextColor(m, look.text);
+        DrawTextW(m, caption.c_str(), length, &all,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(memory, oldFont);
     }
     if (focusRect) {
         RECT inner = {Scale(3), Scale(3), w - Scale(3), h - Scale(3)};
-        SetTextColor(memory, RGB(0, 0, 0));
-        SetBkColor(memory, RGB(255, 255, 255));
-        DrawFocusRect(memory, &inner);
+        SetTextColor(m, RGB(0, 0, 0));
+        SetBkColor(m, RGB(255, 255, 255));
+        DrawFocusRect(m, &inner);
     }
-    BitBlt(item.hDC, r.left, r.top, w, h, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldCanvas);
-    DeleteObject(canvas);
-    DeleteDC(memory);
+    BitBlt(item.hDC, r.left, r.top, w, h, m, 0, 0, SRCCOPY);
 }
 
 }  // namespace ui::detail

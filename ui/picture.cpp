@@ -50,7 +50,7 @@ namespace detail {
 namespace {
 
 // A top-down 32-bit DIB section of `width` x `height`; *bits receives its pixels.
-HBITMAP NewBitmap(int width, int height, std::uint32_t** bits) {
+OwnedBitmap NewBitmap(int width, int height, std::uint32_t** bits) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -59,11 +59,9 @@ HBITMAP NewBitmap(int width, int height, std::uint32_t** bits) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* memory = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
-    if (bitmap && !memory) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-    }
+    OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0));
+    if (!memory)
+        bitmap.Reset();
     *bits = static_cast<std::uint32_t*>(memory);
     return bitmap;
 }
@@ -131,22 +129,22 @@ Coverage CoverageOf(int from, int to) {
 
 }  // namespace
 
-HBITMAP MakeBitmap(const Picture& picture, Colour background) {
+OwnedBitmap MakeBitmap(const Picture& picture, Colour background) {
     if (picture.Empty())
-        return nullptr;
+        return {};
     std::uint32_t* bits = nullptr;
-    HBITMAP bitmap = NewBitmap(picture.width, picture.height, &bits);
+    OwnedBitmap bitmap = NewBitmap(picture.width, picture.height, &bits);
     if (!bitmap)
-        return nullptr;
+        return {};
     Compose(picture.pixels.data(), picture.pixels.size(), background, bits);
     GdiFlush();
     return bitmap;
 }
 
-HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height) {
+OwnedBitmap MakeShrunkBitmap(const Picture& picture, Colour background, int width, int height) {
     if (picture.Empty() || width < 1 || height < 1 || width > picture.width ||
         height > picture.height)
-        return nullptr;
+        return {};
     const int sw = picture.width, sh = picture.height;
     const Coverage across = CoverageOf(sw, width);
     const Coverage down = CoverageOf(sh, height);
@@ -196,9 +194,9 @@ HBITMAP MakeShrunkBitmap(const Picture& picture, Colour background, int width, i
         }
     }
     std::uint32_t* bits = nullptr;
-    HBITMAP bitmap = NewBitmap(width, height, &bits);
+    OwnedBitmap bitmap = NewBitmap(width, height, &bits);
     if (!bitmap)
-        return nullptr;
+        return {};
     std::vector<std::uint32_t> sums(lineValues);
     const std::uint32_t backPixel =
         (background & 0xFF) << 16 | (background & 0xFF00) | (background >> 16 & 0xFF);

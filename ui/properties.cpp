@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "ui/internal.h"
 #include "ui/picture.h"
 
@@ -151,14 +152,8 @@ Colour GetTextColour(HWND window, const char* name) {
 void SetBackColour(HWND window, const char* name, Colour colour) {
     WithControl(window, name, [&](WindowState&, ControlState& c) {
         c.backColour = colour;
-        if (c.backBrush) {
-            DeleteObject(c.backBrush);
-            c.backBrush = nullptr;
-        }
-        if (c.bitmap) {  // a picture box's picture lies over its background
-            DeleteObject(c.bitmap);
-            c.bitmap = nullptr;
-        }
+        c.backBrush.Reset();
+        c.bitmap.Reset();  // a picture box's picture lies over its background
         if (c.hwnd)
             InvalidateRect(c.hwnd, nullptr, TRUE);
     });
@@ -397,7 +392,7 @@ void SetTimerInterval(HWND window, const char* name, int milliseconds) {
         c.interval = milliseconds > 0 ? milliseconds : 0;
         if (c.interval > 0) {
             if (!SetTimer(state.hwnd, c.id, c.interval, nullptr))
-                detail::LogFailure("SetTimer");
+                LogLastError("SetTimer");
         } else {
             KillTimer(state.hwnd, c.id);
         }

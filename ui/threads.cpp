@@ -1,5 +1,7 @@
 #include "ui/threads.h"
 
+#include <memory>
+
 #include "core/pump.h"
 #include "ui/window.h"
 
@@ -12,37 +14,20 @@ namespace {
 constexpr DWORD kWakeMask = QS_ALLEVENTS | QS_SENDMESSAGE;
 
 DWORD WINAPI ThreadStart(LPVOID parameter) {
-    reinterpret_cast<ThreadRoutine>(parameter)();
-    return 0;
-}
-
-struct RoutineWithArgument {
-    ThreadRoutineWithArgument routine;
-    void* argument;
-};
-
-DWORD WINAPI ThreadStartWithArgument(LPVOID parameter) {
-    RoutineWithArgument call = *static_cast<RoutineWithArgument*>(parameter);
-    delete static_cast<RoutineWithArgument*>(parameter);
-    call.routine(call.argument);
+    std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
+    (*job)();
     return 0;
 }
 
 }  // namespace
 
-HANDLE RunInThread(ThreadRoutine routine) {
-    if (!routine)
-        return nullptr;
-    return CreateThread(nullptr, 0, ThreadStart, reinterpret_cast<LPVOID>(routine), 0, nullptr);
-}
-
-HANDLE RunInThread(ThreadRoutineWithArgument routine, void* argument) {
-    if (!routine)
-        return nullptr;
-    auto* call = new RoutineWithArgument{routine, argument};
-    HANDLE thread = CreateThread(nullptr, 0, ThreadStartWithArgument, call, 0, nullptr);
-    if (!thread)
-        delete call;
+OwnedHandle RunInThread(std::function<void()> job) {
+    if (!job)
+        return {};
+    auto owned = std::make_unique<std::function<void()>>(std::move(job));
+    OwnedHandle thread(CreateThread(nullptr, 0, ThreadStart, owned.get(), 0, nullptr));
+    if (thread)
+        owned.release();  // the thread's now
     return thread;
 }
 

@@ -4,16 +4,16 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "ui/handles.h"
+
 namespace ui {
 
-using ThreadRoutine = void (*)();
-
-// Starts `routine` in a new thread (CreateThread, default stack and attributes). Returns the
-// thread's handle, which the caller owns (nullptr when the thread could not start).
-HANDLE RunInThread(ThreadRoutine routine);
-// The same for a routine that takes one argument, which must outlive the thread.
-using ThreadRoutineWithArgument = void (*)(void* argument);
-HANDLE RunInThread(ThreadRoutineWithArgument routine, void* argument);
+// Runs `job`, with whatever it holds, in a new thread (CreateThread, default stack and
+// attributes). Returns the thread's handle; closing it does not stop the thread. An empty
+// handle when the thread could not start (or `job` is empty), and the job is not run.
+OwnedHandle RunInThread(std::function<void()> job);
 
 // Waits for `thread` to end while processing window messages. `timeoutMs` 0 waits without
 // limit. Each round waits with MsgWaitForMultipleObjects (wake mask QS_ALLEVENTS) and the

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "ui/internal.h"
 #include "ui/threads.h"
 
@@ -58,7 +59,7 @@ LRESULT HandleTopMessage(WindowState& state,
         case WM_ERASEBKGND: {
             RECT r;
             GetClientRect(hwnd, &r);
-            FillRect(reinterpret_cast<HDC>(wParam), &r, state.backBrush);
+            FillRect(reinterpret_cast<HDC>(wParam), &r, state.backBrush.Get());
             return 1;
         }
         case WM_KEYDOWN:
@@ -124,12 +125,6 @@ LRESULT CALLBACK TopWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_NCDESTROY) {
         RemovePropW(hwnd, kStateProperty);
         t_states.erase(hwnd);
-        for (HFONT font : state->fonts) {
-            if (font && font != GetStockObject(DEFAULT_GUI_FONT))
-                DeleteObject(font);
-        }
-        if (state->backBrush)
-            DeleteObject(state->backBrush);
         delete state;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -150,7 +145,7 @@ bool RegisterTopClass(const wchar_t* name) {
     wc.lpszClassName = name;
     if (RegisterClassExW(&wc))
         return true;
-    LogFailure("RegisterClassExW");
+    LogLastError("RegisterClassExW");
     return false;
 }
 
@@ -203,34 +198,24 @@ void OnWindowThread(HWND window, const std::function<void(WindowState&)>& job) {
     SendMessageW(window, InvokeMessage(), 0, reinterpret_cast<LPARAM>(&job));
 }
 
-void LogFailure(const char* call) {
-    DWORD error = GetLastError();
-    char line[160];
-    wsprintfA(line, "lanzifang: %s failed, error %lu\n", call, error);
-    OutputDebugStringA(line);
-}
-
 int Scale(int value) {
     double scaled = value * LayoutScale();
     return static_cast<int>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
 }
 
 HFONT FontFor(WindowState& window, FontStyle style) {
-    int index = static_cast<int>(style);
-    if (!window.fonts[index]) {
-        if (style == FontStyle::GuiDefault) {
-            window.fonts[index] = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        } else {
-            int height = style == FontStyle::Bold16 ? 16 : 14;
-            int weight = style == FontStyle::Normal ? FW_NORMAL : FW_BOLD;
-            std::wstring face = Wide("微软雅黑");
-            window.fonts[index] =
-                CreateFontW(-Scale(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, face.c_str());
-        }
+    if (style == FontStyle::GuiDefault)
+        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    OwnedFont& font = window.fonts[static_cast<int>(style)];
+    if (!font) {
+        int height = style == FontStyle::Bold16 ? 16 : 14;
+        int weight = style == FontStyle::Normal ? FW_NORMAL : FW_BOLD;
+        std::wstring face = Wide("微软雅黑");
+        font.Reset(CreateFontW(-Scale(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
     }
-    return window.fonts[index];
+    return font.Get();
 }
 
 }  // namespace detail
@@ -255,8 +240,8 @@ HWND CreateLayoutWindow(const WindowLayout& layout,
     auto* state = new WindowState;
     state->layout = &layout;
     state->events = events;
-    state->backBrush = CreateSolidBrush(
-        layout.backColour == kSystemColour ? GetSysColor(COLOR_BTNFACE) : layout.backColour);
+    state->backBrush.Reset(CreateSolidBrush(
+        layout.backColour == kSystemColour ? GetSysColor(COLOR_BTNFACE) : layout.backColour));
     int id = 100;
     for (const ControlLayout& c : layout.controls) {
         auto control = std::make_unique<ControlState>();
@@ -312,7 +297,7 @@ HWND CreateLayoutWindow(const WindowLayout& layout,
     HWND hwnd = CreateWindowExW(exStyle, className, title.c_str(), style, x, y, width, height,
                                 owner, nullptr, GetModuleHandleW(nullptr), state);
     if (!hwnd) {
-        LogFailure("CreateWindowExW");
+        LogLastError("CreateWindowExW");
         delete state;
         return nullptr;
     }
@@ -392,10 +377,8 @@ HWND MainWindow() {
 
 double LayoutScale() {
     static const double scale = [] {
-        HDC screen = GetDC(nullptr);
-        int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen)
-            ReleaseDC(nullptr, screen);
+        ScopedGetDc screen(nullptr);
+        int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
         return dpi > 0 ? dpi / 96.0 : 1.0;
     }();
     return scale;

@@ -51,12 +51,9 @@ Reading Baseline(bench::InputProbe& probe) {
     g_baselineRows.clear();
     probe.Begin();
     const double start = bench::Now();
-    HANDLE worker = ui::RunInThread(FetchAndScrape);
-    ui::WaitForThreadPumping(worker, 0);
+    ui::WaitForThreadPumping(ui::RunInThread(FetchAndScrape).Get(), 0);
     r.seconds = bench::Now() - start;
     probe.End();
-    if (worker)
-        CloseHandle(worker);
     r.worstDelay = probe.WorstDelay();
     r.probes = probe.Count();
     return r;

@@ -1,5 +1,7 @@
 #include "decor/skin/skin_frame.h"
 
+#include "ui/handles.h"
+
 namespace skin {
 namespace {
 
@@ -268,16 +270,12 @@ void DrawCaption(HWND window, HDC target, const FrameGeometry& g, const FrameSta
     const uint32_t* c = theme.style.colours;
     const int w = g.caption.right - g.caption.left;
     const int h = g.caption.bottom - g.caption.top;
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, w, h);
-    if (!dc || !bitmap) {
-        if (bitmap)
-            DeleteObject(bitmap);
-        if (dc)
-            DeleteDC(dc);
+    ui::OwnedMemoryDc memory(CreateCompatibleDC(target));
+    ui::OwnedBitmap bitmap(CreateCompatibleBitmap(target, w, h));
+    if (!memory || !bitmap)
         return;
-    }
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    ui::ScopedSelect bitmapSelected(memory.Get(), bitmap.Get());
+    const HDC dc = memory.Get();
     // Everything below is drawn in window coordinates.
     SetWindowOrgEx(dc, g.caption.left, g.caption.top, nullptr);
 
@@ -320,12 +318,11 @@ void DrawCaption(HWND window, HDC target, const FrameGeometry& g, const FrameSta
             text.right = buttonsLeft;
             format |= DT_CENTER;
         }
-        HGDIOBJ oldFont = SelectObject(dc, theme.titleFont ? static_cast<HGDIOBJ>(theme.titleFont)
-                                                           : GetStockObject(DEFAULT_GUI_FONT));
+        ui::ScopedSelect font(dc, theme.titleFont ? static_cast<HGDIOBJ>(theme.titleFont)
+                                                  : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, st.active ? c[kTitleActive] : c[kTitleInactive]);
         DrawTextW(dc, title, length, &text, format);
-        SelectObject(dc, oldFont);
     }
 
     const bool zoomed = IsZoomed(window) != FALSE;
@@ -338,9 +335,6 @@ void DrawCaption(HWND window, HDC target, const FrameGeometry& g, const FrameSta
 
     SetWindowOrgEx(dc, 0, 0, nullptr);
     BitBlt(target, g.caption.left, g.caption.top, w, h, dc, 0, 0, SRCCOPY);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }
 
 void DrawFrame(HWND window, HDC dc, const FrameGeometry& g, const FrameState& st) {
@@ -372,12 +366,8 @@ bool PaintInto(HWND window, HDC dc, const FrameState& st) {
 bool Paint(HWND window, const FrameState& st) {
     if (!IsWindowVisible(window))
         return true;
-    HDC dc = GetWindowDC(window);
-    if (!dc)
-        return false;
-    const bool done = PaintInto(window, dc, st);
-    ReleaseDC(window, dc);
-    return done;
+    ui::ScopedGetDc dc(window, ui::DcArea::WholeWindow);
+    return dc && PaintInto(window, dc.Get(), st);
 }
 
 // Our hit code at a screen point: one of the caption buttons, HTSYSMENU, HTCAPTION, or 0 when

@@ -428,12 +428,11 @@ TEST(Threads, WorkerWritesArriveWhileTheWindowThreadWaits) {
     Window main(ui::CreateLayoutWindow(kMainWindowLayout, {}));
     g_workerWindow = main.hwnd;
     g_workerRead.clear();
-    HANDLE thread = ui::RunInThread(WriteFromWorker);
-    ASSERT_NE(thread, nullptr);
+    ui::OwnedHandle thread = ui::RunInThread(WriteFromWorker);
+    ASSERT_TRUE(thread);
     // Each write is a message the waiting thread must process; the bound only guards the test.
-    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 20000));
-    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread.Get(), 20000));
+    EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), WAIT_OBJECT_0);
     EXPECT_EQ(ui::GetText(main.hwnd, "编辑框6"), "线程写入的内容");
     EXPECT_EQ(ui::GetWindowTitle(main.hwnd), "览字坊    字体下载中……");
     EXPECT_EQ(g_workerRow, 0);
@@ -454,16 +453,36 @@ void WaitForRelease() {
 
 TEST(Threads, WaitEndsOnTimeOutAndOnFailure) {
     g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = ui::RunInThread(WaitForRelease);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_FALSE(ui::WaitForThreadPumping(thread, 100));
-    EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // still running
+    ui::OwnedHandle thread = ui::RunInThread(WaitForRelease);
+    ASSERT_TRUE(thread);
+    EXPECT_FALSE(ui::WaitForThreadPumping(thread.Get(), 100));
+    EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));  // running
     SetEvent(g_release);
-    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 0));  // 0: no time limit
-    CloseHandle(thread);
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread.Get(), 0));  // 0: no time limit
     CloseHandle(g_release);
     EXPECT_FALSE(ui::WaitForThreadPumping(nullptr, 0));
-    EXPECT_EQ(ui::RunInThread(nullptr), nullptr);
+    EXPECT_FALSE(ui::RunInThread(nullptr));
+}
+
+// A job keeps what it captured after the caller's copies are gone, and its handle may be
+// closed while it runs.
+TEST(Threads, JobKeepsItsDataAfterTheCallerMovesOn) {
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ui::OwnedHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::string seen;
+    {
+        std::string text(100, 'x');
+        ui::OwnedHandle thread = ui::RunInThread([text, &seen, done = finished.Get()] {
+            WaitForSingleObject(g_release, 10000);
+            seen = text;
+            SetEvent(done);
+        });
+        ASSERT_TRUE(thread);
+    }  // the caller's string and the job object it passed are gone, the thread handle closed
+    SetEvent(g_release);
+    EXPECT_EQ(WaitForSingleObject(finished.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(seen, std::string(100, 'x'));
+    CloseHandle(g_release);
 }
 
 void CALLBACK ReleaseLater(HWND, UINT, UINT_PTR id, DWORD) {
@@ -474,12 +493,11 @@ void CALLBACK ReleaseLater(HWND, UINT, UINT_PTR id, DWORD) {
 // Messages queued for the waiting thread are processed during the wait.
 TEST_F(Framework, WaitProcessesQueuedMessages) {
     g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = ui::RunInThread(WaitForRelease);
+    ui::OwnedHandle thread = ui::RunInThread(WaitForRelease);
     PostMessageW(window_.Control("按钮"), BM_CLICK, 0, 0);
     SetTimer(nullptr, 0, 50, ReleaseLater);
-    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 10000));
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread.Get(), 10000));
     EXPECT_EQ(g_clicks, 1);
-    CloseHandle(thread);
     CloseHandle(g_release);
 }
 
@@ -493,10 +511,9 @@ TEST(Dialogs, MessageBoxesAreTaskModalAndOwnedByTheMainWindow) {
         return IDOK;
     });
     EXPECT_EQ(ui::ShowMessage("请先初始化字体", MB_ICONINFORMATION, "字体图生成"), IDOK);
-    HANDLE thread = ui::RunInThread(
+    ui::OwnedHandle thread = ui::RunInThread(
         [] { ui::ShowMessage("失败！\r\n请重新下载", MB_ICONINFORMATION, "字体下载"); });
-    EXPECT_TRUE(ui::WaitForThreadPumping(thread, 10000));
-    CloseHandle(thread);
+    EXPECT_TRUE(ui::WaitForThreadPumping(thread.Get(), 10000));
     ui::SetMessageObserver(nullptr);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].text, "请先初始化字体");
@@ -522,7 +539,8 @@ std::wstring RunRealDialog(const ui::SaveDialogRequest& request,
     g_request = request;
     g_chosen.clear();
     std::wstring title = codepage::Wide(request.title);
-    HANDLE thread = ui::RunInThread(ShowDialogFromWorker);
+    ui::OwnedHandle owned = ui::RunInThread(ShowDialogFromWorker);
+    const HANDLE thread = owned.Get();
     bool answered = false;
     DWORD start = GetTickCount();
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && GetTickCount() - start < 20000) {
@@ -533,7 +551,6 @@ std::wstring RunRealDialog(const ui::SaveDialogRequest& request,
         ui::WaitForThreadPumping(thread, 100);
     }
     bool ended = ui::WaitForThreadPumping(thread, 5000);
-    CloseHandle(thread);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(answered);
     return g_chosen;
