@@ -193,70 +193,49 @@ Bytes AnsiToWide(const Text& text) {
 
 // --- MemoryStream
 
-MemoryStream::~MemoryStream() {
-    Release();
-}
-
-MemoryStream::MemoryStream(MemoryStream&& other) noexcept
-    : memory_(std::exchange(other.memory_, nullptr)),
-      stream_(std::exchange(other.stream_, nullptr)),
-      streamOwnsMemory_(std::exchange(other.streamOwnsMemory_, false)) {}
-
-MemoryStream& MemoryStream::operator=(MemoryStream&& other) noexcept {
-    if (this != &other) {
-        Release();
-        memory_ = std::exchange(other.memory_, nullptr);
-        stream_ = std::exchange(other.stream_, nullptr);
-        streamOwnsMemory_ = std::exchange(other.streamOwnsMemory_, false);
-    }
-    return *this;
-}
-
 void MemoryStream::Release() {
-    if (stream_)
-        stream_->Release();
-    if (memory_ && !streamOwnsMemory_)
-        GlobalFree(memory_);
-    stream_ = nullptr;
+    stream_.Reset();
+    ownMemory_.Reset();
     memory_ = nullptr;
-    streamOwnsMemory_ = false;
 }
 
 bool MemoryStream::Create(const std::uint8_t* data, std::size_t size, bool copy) {
     Release();
+    IStream* stream = nullptr;
     if (copy) {
-        memory_ = GlobalAlloc(GMEM_FIXED, size);
+        ownMemory_.Reset(GlobalAlloc(GMEM_FIXED, size));
+        memory_ = ownMemory_.Get();
         if (!memory_)
             return false;
         if (size)
             std::memcpy(memory_, data, size);
-        if (FAILED(CreateStreamOnHGlobal(memory_, FALSE, &stream_))) {
-            stream_ = nullptr;
+        if (FAILED(CreateStreamOnHGlobal(memory_, FALSE, &stream))) {
             Release();
             return false;
         }
+        stream_.Reset(stream);
         return true;
     }
     memory_ = GlobalAlloc(GMEM_MOVEABLE, 0);
     if (!memory_)
         return false;
-    if (FAILED(CreateStreamOnHGlobal(memory_, TRUE, &stream_))) {
-        stream_ = nullptr;
-        Release();
+    if (FAILED(CreateStreamOnHGlobal(memory_, TRUE, &stream))) {
+        GlobalFree(memory_);
+        memory_ = nullptr;
         return false;
     }
-    streamOwnsMemory_ = true;
+    stream_.Reset(stream);  // and the block with it
     // The stream grows its block as the bytes go in; the block may move, so ask for it again.
     ULONG written = 0;
     if (size &&
-        (FAILED(stream_->Write(data, static_cast<ULONG>(size), &written)) || written != size)) {
+        (FAILED(stream->Write(data, static_cast<ULONG>(size), &written)) || written != size)) {
         Release();
         return false;
     }
     LARGE_INTEGER start = {};
-    stream_->Seek(start, STREAM_SEEK_SET, nullptr);
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
     HGLOBAL current = nullptr;
-    if (SUCCEEDED(GetHGlobalFromStream(stream_, &current)))
+    if (SUCCEEDED(GetHGlobalFromStream(stream, &current)))
         memory_ = current;
     return true;
 }
@@ -268,10 +247,10 @@ bool MemoryStream::Create(const Bytes& bytes, bool copy) {
 std::size_t MemoryStream::GetSize() const {
     if (!memory_)
         return 0;
-    if (streamOwnsMemory_ && stream_) {
+    if (!ownMemory_ && stream_) {
         // The block may be larger than what was written; the stream knows its own length.
         STATSTG stat = {};
-        if (SUCCEEDED(stream_->Stat(&stat, STATFLAG_NONAME)))
+        if (SUCCEEDED(stream_.Get()->Stat(&stat, STATFLAG_NONAME)))
             return static_cast<std::size_t>(stat.cbSize.QuadPart);
     }
     return GlobalSize(memory_);
@@ -292,18 +271,6 @@ Bytes MemoryStream::GetBytes() const {
 
 // --- GdiFontFamily
 
-GdiFontFamily& GdiFontFamily::operator=(GdiFontFamily&& other) noexcept {
-    if (this != &other)
-        SetHandle(std::exchange(other.handle_, nullptr));
-    return *this;
-}
-
-void GdiFontFamily::Release() {
-    if (handle_)
-        gp::GdipDeleteFontFamily(handle_);
-    handle_ = nullptr;
-}
-
 GpStatus GdiFontFamily::CreateFromName(const Text& faceName) {
     Bytes wide = AnsiToWide(faceName);
     return CreateFromName(Wide(wide));
@@ -318,24 +285,11 @@ GpStatus GdiFontFamily::CreateFromName(const wchar_t* faceName) {
 }
 
 void GdiFontFamily::SetHandle(GpFontFamily* handle) {
-    if (handle != handle_)
-        Release();
-    handle_ = handle;
+    if (handle != handle_.Get())
+        handle_.Reset(handle);
 }
 
 // --- GdiFont
-
-GdiFont& GdiFont::operator=(GdiFont&& other) noexcept {
-    if (this != &other)
-        SetHandle(std::exchange(other.handle_, nullptr));
-    return *this;
-}
-
-void GdiFont::Release() {
-    if (handle_)
-        gp::GdipDeleteFont(handle_);
-    handle_ = nullptr;
-}
 
 GpStatus GdiFont::CreateFromFamilyName(const Text& faceName,
                                        float size,
@@ -390,52 +344,39 @@ void GdiFont::CreateFromHfont(HFONT hfont) {
 }
 
 void GdiFont::SetHandle(GpFont* handle) {
-    if (handle != handle_)
-        Release();
-    handle_ = handle;
+    if (handle != handle_.Get())
+        handle_.Reset(handle);
 }
 
 int GdiFont::GetStyle() const {
     INT style = 0;
     if (handle_)
-        gp::GdipGetFontStyle(handle_, &style);
+        gp::GdipGetFontStyle(handle_.Get(), &style);
     return style;
 }
 
 float GdiFont::GetSize() const {
     Gdiplus::REAL size = 0;
     if (handle_)
-        gp::GdipGetFontSize(handle_, &size);
+        gp::GdipGetFontSize(handle_.Get(), &size);
     return size;
 }
 
 Gdiplus::Unit GdiFont::GetUnit() const {
     Gdiplus::Unit unit = Gdiplus::UnitWorld;
     if (handle_)
-        gp::GdipGetFontUnit(handle_, &unit);
+        gp::GdipGetFontUnit(handle_.Get(), &unit);
     return unit;
 }
 
 float GdiFont::GetHeight(GpGraphics* graphics) const {
     Gdiplus::REAL height = 0;
     if (handle_)
-        gp::GdipGetFontHeight(handle_, graphics, &height);
+        gp::GdipGetFontHeight(handle_.Get(), graphics, &height);
     return height;
 }
 
 // --- GdiStringFormat
-
-GdiStringFormat& GdiStringFormat::operator=(GdiStringFormat&& other) noexcept {
-    if (this != &other)
-        SetHandle(std::exchange(other.handle_, nullptr));
-    return *this;
-}
-
-void GdiStringFormat::Release() {
-    if (handle_)
-        gp::GdipDeleteStringFormat(handle_);
-    handle_ = nullptr;
-}
 
 GpStatus GdiStringFormat::Create(int formatFlags, LANGID language) {
     GpStringFormat* format = nullptr;
@@ -446,11 +387,12 @@ GpStatus GdiStringFormat::Create(int formatFlags, LANGID language) {
 }
 
 GpStatus GdiStringFormat::SetAlignment(Gdiplus::StringAlignment alignment) {
-    return handle_ ? gp::GdipSetStringFormatAlign(handle_, alignment) : Gdiplus::InvalidParameter;
+    return handle_ ? gp::GdipSetStringFormatAlign(handle_.Get(), alignment)
+                   : Gdiplus::InvalidParameter;
 }
 
 GpStatus GdiStringFormat::SetLineAlignment(Gdiplus::StringAlignment alignment) {
-    return handle_ ? gp::GdipSetStringFormatLineAlign(handle_, alignment)
+    return handle_ ? gp::GdipSetStringFormatLineAlign(handle_.Get(), alignment)
                    : Gdiplus::InvalidParameter;
 }
 
@@ -462,7 +404,6 @@ GpStatus GdiStringFormat::SetAlignments(Gdiplus::StringAlignment horizontal,
 }
 
 void GdiStringFormat::SetHandle(GpStringFormat* handle) {
-    if (handle != handle_)
-        Release();
-    handle_ = handle;
+    if (handle != handle_.Get())
+        handle_.Reset(handle);
 }

@@ -14,7 +14,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
+#include "core/owner.h"
 #include "core/types.h"
 
 using GpImage = Gdiplus::GpImage;
@@ -24,6 +26,20 @@ using GpFont = Gdiplus::GpFont;
 using GpFontFamily = Gdiplus::GpFontFamily;
 using GpStringFormat = Gdiplus::GpStringFormat;
 using GpStatus = Gdiplus::GpStatus;
+
+// Owners of GDI+ objects (core/owner.h): each kind with the flat interface's function that
+// deletes or disposes of it.
+template <typename Object, auto Delete>
+struct GpObjectTraits {
+    using Handle = Object*;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle object) { return Delete(object) == Gdiplus::Ok; }
+};
+using GpBitmapOwner = Owner<GpObjectTraits<GpBitmap, Gdiplus::DllExports::GdipDisposeImage>>;
+using GpGraphicsOwner = Owner<GpObjectTraits<GpGraphics, Gdiplus::DllExports::GdipDeleteGraphics>>;
+using GpRegionOwner =
+    Owner<GpObjectTraits<Gdiplus::GpRegion, Gdiplus::DllExports::GdipDeleteRegion>>;
+using GpPenOwner = Owner<GpObjectTraits<Gdiplus::GpPen, Gdiplus::DllExports::GdipDeletePen>>;
 
 // Window class of the loading dialog. The program registers it but creates no window of it.
 inline constexpr wchar_t kCometLoadDialogClass[] = L"CometLoadDialog";
@@ -70,15 +86,23 @@ std::size_t LiveStreamImageCount();
 // first zero byte, with the terminating zero unit: an empty text gives two zero bytes.
 Bytes AnsiToWide(const Text& text);
 
-// Global memory with a COM stream on it. Move-only; the destructor releases both.
+// Global memory with a COM stream on it. Move-only; both go with their owner.
 class MemoryStream {
   public:
     MemoryStream() = default;
-    ~MemoryStream();
-    MemoryStream(MemoryStream&& other) noexcept;
-    MemoryStream& operator=(MemoryStream&& other) noexcept;
-    MemoryStream(const MemoryStream&) = delete;
-    MemoryStream& operator=(const MemoryStream&) = delete;
+    MemoryStream(MemoryStream&& other) noexcept
+        : ownMemory_(std::move(other.ownMemory_)),
+          stream_(std::move(other.stream_)),
+          memory_(std::exchange(other.memory_, nullptr)) {}
+    MemoryStream& operator=(MemoryStream&& other) noexcept {
+        if (this != &other) {
+            Release();
+            ownMemory_ = std::move(other.ownMemory_);
+            stream_ = std::move(other.stream_);
+            memory_ = std::exchange(other.memory_, nullptr);
+        }
+        return *this;
+    }
 
     void Release();
     // copy set: fixed global memory holding a copy of the bytes and a stream that leaves the
@@ -86,51 +110,46 @@ class MemoryStream {
     // are written into. Either way the stream is positioned at its start. Returns success.
     bool Create(const std::uint8_t* data, std::size_t size, bool copy = true);
     bool Create(const Bytes& bytes, bool copy = true);
-    IStream* GetStream() const { return stream_; }
+    IStream* GetStream() const { return stream_.Get(); }
     std::size_t GetSize() const;
     Bytes GetBytes() const;
 
   private:
-    HGLOBAL memory_ = nullptr;
-    IStream* stream_ = nullptr;
-    bool streamOwnsMemory_ = false;
+    struct GlobalMemoryTraits {
+        using Handle = HGLOBAL;
+        static Handle Invalid() { return nullptr; }
+        static bool Close(Handle memory) { return GlobalFree(memory) == nullptr; }
+    };
+    struct StreamTraits {
+        using Handle = IStream*;
+        static Handle Invalid() { return nullptr; }
+        static bool Close(Handle stream) { return stream->Release(), true; }
+    };
+    // The block when this object owns it (copy set); the stream is let go of first.
+    Owner<GlobalMemoryTraits> ownMemory_;
+    Owner<StreamTraits> stream_;
+    HGLOBAL memory_ = nullptr;  // the block, whoever owns it
 };
 
-// A GDI+ font family. Move-only; the destructor releases it.
+// A GDI+ font family. Move-only; the family is deleted with its owner.
 class GdiFontFamily {
   public:
-    GdiFontFamily() = default;
-    ~GdiFontFamily() { Release(); }
-    GdiFontFamily(GdiFontFamily&& other) noexcept : handle_(other.handle_) {
-        other.handle_ = nullptr;
-    }
-    GdiFontFamily& operator=(GdiFontFamily&& other) noexcept;
-    GdiFontFamily(const GdiFontFamily&) = delete;
-    GdiFontFamily& operator=(const GdiFontFamily&) = delete;
-
-    void Release();
+    void Release() { handle_.Reset(); }
     // The installed family of that face name (GBK text or UTF-16).
     GpStatus CreateFromName(const Text& faceName);
     GpStatus CreateFromName(const wchar_t* faceName);
-    GpFontFamily* GetHandle() const { return handle_; }
+    GpFontFamily* GetHandle() const { return handle_.Get(); }
     // Takes ownership; the previous family is released first.
     void SetHandle(GpFontFamily* handle);
 
   private:
-    GpFontFamily* handle_ = nullptr;
+    Owner<GpObjectTraits<GpFontFamily, Gdiplus::DllExports::GdipDeleteFontFamily>> handle_;
 };
 
-// A GDI+ font. Move-only; the destructor releases it.
+// A GDI+ font. Move-only; the font is deleted with its owner.
 class GdiFont {
   public:
-    GdiFont() = default;
-    ~GdiFont() { Release(); }
-    GdiFont(GdiFont&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    GdiFont& operator=(GdiFont&& other) noexcept;
-    GdiFont(const GdiFont&) = delete;
-    GdiFont& operator=(const GdiFont&) = delete;
-
-    void Release();
+    void Release() { handle_.Reset(); }
     GpStatus CreateFromFamilyName(const Text& faceName,
                                   float size,
                                   int style = Gdiplus::FontStyleRegular,
@@ -141,7 +160,7 @@ class GdiFont {
     // Face, pixel height and style bits of a GDI font: bold only for weights 600 and 700,
     // italic, underline and strike-out from their flags. Null does nothing.
     void CreateFromHfont(HFONT font);
-    GpFont* GetHandle() const { return handle_; }
+    GpFont* GetHandle() const { return handle_.Get(); }
     // Takes ownership; the previous font is released first.
     void SetHandle(GpFont* handle);
     int GetStyle() const;
@@ -150,30 +169,21 @@ class GdiFont {
     float GetHeight(GpGraphics* graphics) const;
 
   private:
-    GpFont* handle_ = nullptr;
+    Owner<GpObjectTraits<GpFont, Gdiplus::DllExports::GdipDeleteFont>> handle_;
 };
 
-// A GDI+ string format. Move-only; the destructor releases it.
+// A GDI+ string format. Move-only; the format is deleted with its owner.
 class GdiStringFormat {
   public:
-    GdiStringFormat() = default;
-    ~GdiStringFormat() { Release(); }
-    GdiStringFormat(GdiStringFormat&& other) noexcept : handle_(other.handle_) {
-        other.handle_ = nullptr;
-    }
-    GdiStringFormat& operator=(GdiStringFormat&& other) noexcept;
-    GdiStringFormat(const GdiStringFormat&) = delete;
-    GdiStringFormat& operator=(const GdiStringFormat&) = delete;
-
-    void Release();
+    void Release() { handle_.Reset(); }
     GpStatus Create(int formatFlags = 0, LANGID language = LANG_NEUTRAL);
     GpStatus SetAlignment(Gdiplus::StringAlignment alignment);
     GpStatus SetLineAlignment(Gdiplus::StringAlignment alignment);
     GpStatus SetAlignments(Gdiplus::StringAlignment horizontal, Gdiplus::StringAlignment vertical);
-    GpStringFormat* GetHandle() const { return handle_; }
+    GpStringFormat* GetHandle() const { return handle_.Get(); }
     // Takes ownership; the previous format is released first.
     void SetHandle(GpStringFormat* handle);
 
   private:
-    GpStringFormat* handle_ = nullptr;
+    Owner<GpObjectTraits<GpStringFormat, Gdiplus::DllExports::GdipDeleteStringFormat>> handle_;
 };

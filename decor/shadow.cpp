@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "decor/gdiplus_runtime.h"
 #include "ui/handles.h"
 
 namespace gp = Gdiplus::DllExports;
@@ -42,29 +43,6 @@ HWND CreateShadowWindow(HWND owner) {
     }
     return nullptr;
 }
-
-// Owning holders for the GDI+ objects of one paint.
-struct GpBitmapHolder {
-    Gdiplus::GpBitmap* p = nullptr;
-    ~GpBitmapHolder() {
-        if (p)
-            gp::GdipDisposeImage(p);
-    }
-};
-struct GpGraphicsHolder {
-    Gdiplus::GpGraphics* p = nullptr;
-    ~GpGraphicsHolder() {
-        if (p)
-            gp::GdipDeleteGraphics(p);
-    }
-};
-struct GpRegionHolder {
-    Gdiplus::GpRegion* p = nullptr;
-    ~GpRegionHolder() {
-        if (p)
-            gp::GdipDeleteRegion(p);
-    }
-};
 
 // The owners' previous procedures as their "Comet.WndShadow.Proc" properties hold them, for
 // ShadowOwnerProc, which runs for every message an owner gets: under Wine each property read is
@@ -163,54 +141,58 @@ std::vector<std::uint32_t> PaintShadowPixels(int width, int height, Colour colou
         return pixels;
     pixels.assign(static_cast<std::size_t>(width) * height, 0);
 
-    GpBitmapHolder bitmap;
+    GpBitmap* madeBitmap = nullptr;
     if (gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppPARGB,
                                       reinterpret_cast<BYTE*>(pixels.data()),
-                                      &bitmap.p) != Gdiplus::Ok) {
+                                      &madeBitmap) != Gdiplus::Ok) {
         pixels.clear();
         return pixels;
     }
+    const GpBitmapOwner bitmap(madeBitmap);
     {
-        GpGraphicsHolder graphics;
-        if (gp::GdipGetImageGraphicsContext(bitmap.p, &graphics.p) != Gdiplus::Ok) {
+        GpGraphics* madeGraphics = nullptr;
+        if (gp::GdipGetImageGraphicsContext(bitmap.Get(), &madeGraphics) != Gdiplus::Ok) {
             pixels.clear();
             return pixels;
         }
+        const GpGraphicsOwner graphics(madeGraphics);
         // The owner lies in the middle: exclude it by XOR against the unlimited clip, so only
         // the border rings can be painted and the middle stays fully transparent.
-        GpRegionHolder middle;
+        Gdiplus::GpRegion* madeRegion = nullptr;
         const Gdiplus::GpRect inner(size, size, width - 2 * size, height - 2 * size);
         if (inner.Width > 0 && inner.Height > 0 &&
-            gp::GdipCreateRegionRectI(&inner, &middle.p) == Gdiplus::Ok)
-            gp::GdipSetClipRegion(graphics.p, middle.p, Gdiplus::CombineModeXor);
-        gp::GdipSetSmoothingMode(graphics.p, Gdiplus::SmoothingModeAntiAlias);
+            gp::GdipCreateRegionRectI(&inner, &madeRegion) == Gdiplus::Ok) {
+            const GpRegionOwner middle(madeRegion);
+            gp::GdipSetClipRegion(graphics.Get(), middle.Get(), Gdiplus::CombineModeXor);
+        }
+        gp::GdipSetSmoothingMode(graphics.Get(), Gdiplus::SmoothingModeAntiAlias);
         for (int ring = 1; ring <= size; ++ring) {
             const int w = width - 2 * ring + 1;
             const int h = height - 2 * ring + 1;
             if (w < 1 || h < 1)
                 break;
-            Gdiplus::GpPen* pen = nullptr;
+            Gdiplus::GpPen* madePen = nullptr;
             const auto argb =
                 static_cast<Gdiplus::ARGB>(ColourToArgb(colour, ShadowRingAlpha(size, ring)));
-            if (gp::GdipCreatePen1(argb, 1.0f, Gdiplus::UnitPixel, &pen) != Gdiplus::Ok)
+            if (gp::GdipCreatePen1(argb, 1.0f, Gdiplus::UnitPixel, &madePen) != Gdiplus::Ok)
                 continue;
-            gp::GdipDrawRectangleI(graphics.p, pen, ring - 1, ring - 1, w, h);
-            gp::GdipDeletePen(pen);
+            const GpPenOwner pen(madePen);
+            gp::GdipDrawRectangleI(graphics.Get(), pen.Get(), ring - 1, ring - 1, w, h);
         }
-        gp::GdipResetClip(graphics.p);
+        gp::GdipResetClip(graphics.Get());
     }
     // Read back through the bitmap: GDI+ may keep its own copy of a caller's buffer.
     Gdiplus::BitmapData data = {};
     const Gdiplus::GpRect all(0, 0, width, height);
-    if (gp::GdipBitmapLockBits(bitmap.p, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB,
-                               &data) == Gdiplus::Ok) {
+    if (gp::GdipBitmapLockBits(bitmap.Get(), &all, Gdiplus::ImageLockModeRead,
+                               PixelFormat32bppPARGB, &data) == Gdiplus::Ok) {
         std::vector<std::uint32_t> out(pixels.size());
         for (int y = 0; y < height; ++y) {
             std::memcpy(out.data() + static_cast<std::size_t>(y) * width,
                         static_cast<const std::uint8_t*>(data.Scan0) + y * data.Stride,
                         static_cast<std::size_t>(width) * 4);
         }
-        gp::GdipBitmapUnlockBits(bitmap.p, &data);
+        gp::GdipBitmapUnlockBits(bitmap.Get(), &data);
         pixels.swap(out);
     }
     return pixels;
