@@ -13,6 +13,7 @@
 
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/service_client.h"
+#include "tests/support/window_test_support.h"
 
 namespace {
 
@@ -295,21 +296,11 @@ TEST_F(WholeProgram, ClosingDuringADownloadEndsTheProgramSilently) {
 }
 
 TEST_F(WholeProgram, StartsWithoutAnyUpdateServer) {
-    SOCKET probe = INVALID_SOCKET;
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(probe);
+    const int port = testsupport::UnusedLoopbackPort();
+    ASSERT_NE(port, 0);
     SetEnvironmentVariableA(
         "LANZIFANG_UPDATE_URL",
-        ("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/skin/update.html")
-            .c_str());
+        ("http://127.0.0.1:" + std::to_string(port) + "/skin/update.html").c_str());
     Program program;
     ASSERT_TRUE(program.Start());
     HWND main = nullptr;

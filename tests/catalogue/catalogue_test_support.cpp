@@ -9,6 +9,7 @@
 #include "app/program_windows.h"
 #include "catalogue/catalogue_state.h"
 #include "core/codepage.h"
+#include "tests/support/window_test_support.h"
 #include "ui/properties.h"
 #include "ui/window.h"
 
@@ -28,18 +29,7 @@ LRESULT CALLBACK CaptionRecorder(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT
 }  // namespace
 
 bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return done();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
+    return testsupport::PumpUntil(done, timeoutMs);
 }
 
 std::vector<ServiceFont> ServiceFonts() {
@@ -191,34 +181,10 @@ std::string LoggedHeader(const LoggedRequest& request, const std::string& name) 
 }
 
 int CountDarkPixels(HWND window, int threshold) {
-    RECT rc;
-    GetClientRect(window, &rc);
-    int w = rc.right, h = rc.bottom;
-    if (w <= 0 || h <= 0)
-        return 0;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    GdiFlush();
     int dark = 0;
-    auto* px = static_cast<const unsigned char*>(bits);
-    for (int i = 0; i < w * h; ++i) {
-        const unsigned char* p = px + 4 * i;
-        dark += p[0] < threshold && p[1] < threshold && p[2] < threshold;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
+    for (const std::uint32_t p : testsupport::CaptureClient(window, [] {}).pixels)
+        dark += (p & 0xFF) < static_cast<unsigned>(threshold) &&
+                (p >> 8 & 0xFF) < static_cast<unsigned>(threshold) &&
+                (p >> 16 & 0xFF) < static_cast<unsigned>(threshold);
     return dark;
 }

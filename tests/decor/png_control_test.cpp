@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decor/shadow.h"
+#include "tests/support/window_test_support.h"
 
 namespace gp = Gdiplus::DllExports;
 
@@ -189,27 +190,7 @@ TEST_F(PngWindows, BackgroundOfTheWindowsSizeIsShownPixelForPixel) {
 std::vector<std::uint32_t> ScreenPixels(HWND window) {
     RECT rc;
     GetWindowRect(window, &rc);
-    int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-    GdiFlush();
-    auto* p = static_cast<std::uint32_t*>(bits);
-    std::vector<std::uint32_t> pixels(p, p + static_cast<std::size_t>(w) * h);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return testsupport::CaptureScreen(rc).pixels;
 }
 
 TEST_F(PngWindows, ShownPictureIsPremultipliedWithAndWithoutChildren) {

@@ -10,6 +10,7 @@
 
 #include "decor/gdiplus_runtime.h"
 #include "decor/shadow.h"
+#include "tests/support/window_test_support.h"
 
 namespace {
 
@@ -39,13 +40,7 @@ BOOL CALLBACK CountOwned(HWND window, LPARAM p) {
     return TRUE;
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using testsupport::Pump;
 
 RECT RectOf(HWND window) {
     RECT r = {};

@@ -15,6 +15,7 @@
 #include "decor/update_check.h"
 #include "http/encoding.h"
 #include "tests/support/service_client.h"
+#include "tests/support/window_test_support.h"
 #include "ui/dialogs.h"
 
 namespace {
@@ -155,19 +156,9 @@ TEST_F(UpdateCheckService, StalledPageDoesNotHoldTheStart) {
 
 TEST_F(UpdateCheckService, NoServerIsSilent) {
     // A port nobody listens on: take a free one and close it again.
-    SOCKET probe = INVALID_SOCKET;
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(probe);
-    SetUpdateUrl(
-        Join({"http://127.0.0.1:", std::to_string(ntohs(address.sin_port)), "/skin/update.html"}));
+    const int port = testsupport::UnusedLoopbackPort();
+    ASSERT_NE(port, 0);
+    SetUpdateUrl(Join({"http://127.0.0.1:", std::to_string(port), "/skin/update.html"}));
     EXPECT_TRUE(CheckFinishesWithin(kSkinUpdateFetchLimitMs + 3000));
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(opened.empty());

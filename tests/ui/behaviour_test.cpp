@@ -436,26 +436,7 @@ TEST(Links, OpenTheirFixedAddresses) {
 }
 
 // A window of the tests' own whose caption follows the activation as usual.
-constexpr ui::WindowLayout kPlainLayout = {
-    .title = "普通窗口",
-    .left = 500,
-    .top = 600,
-    .width = 300,
-    .height = 200,
-    .centred = false,
-    .border = ui::WindowBorder::FixedSingle,
-    .backColour = ui::Rgb(0xFFFFFF),
-    .systemMenu = true,
-    .minimiseBox = false,
-    .escCloses = false,
-    .taskbarButton = true,
-    .topMost = false,
-    .captionAlwaysActive = false,
-    .dragByClientArea = false,
-    .className = nullptr,
-    .isMainWindow = false,
-    .controls = {},
-};
+constexpr ui::WindowLayout kPlainLayout = uitest::PlainLayout("普通窗口", 500, 600, 300, 200);
 
 // A pixel of the caption bar, right of the title and left of the caption buttons.
 COLORREF CaptionPixel(HWND window) {

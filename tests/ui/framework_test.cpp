@@ -86,26 +86,8 @@ constexpr ui::ControlLayout kTestControls[] = {
     {.kind = ui::ControlKind::SaveDialog, .name = "对话框"},
 };
 
-constexpr ui::WindowLayout kTestLayout = {
-    .title = "测试窗口",
-    .left = 20,
-    .top = 20,
-    .width = 400,
-    .height = 260,
-    .centred = false,
-    .border = ui::WindowBorder::FixedSingle,
-    .backColour = ui::Rgb(0xFFFFFF),
-    .systemMenu = true,
-    .minimiseBox = false,
-    .escCloses = false,
-    .taskbarButton = true,
-    .topMost = false,
-    .captionAlwaysActive = false,
-    .dragByClientArea = false,
-    .className = nullptr,
-    .isMainWindow = false,
-    .controls = kTestControls,
-};
+constexpr ui::WindowLayout kTestLayout =
+    uitest::PlainLayout("测试窗口", 20, 20, 400, 260, kTestControls);
 
 int g_rowChanged = 0;
 int g_doubleClicks = 0;

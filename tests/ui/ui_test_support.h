@@ -13,68 +13,56 @@
 #include <vector>
 
 #include "core/types.h"
+#include "tests/support/window_test_support.h"
+#include "ui/layout.h"
 #include "ui/threads.h"
 
 namespace uitest {
 
-// Processes messages until `done` holds or `ms` milliseconds have passed. Returns `done()`.
+// Pumping and capturing through the framework's own pump (dialog keys included).
 inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms)
-            return done();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        ui::PumpMessages();
-    }
-    return true;
+    return testsupport::PumpUntil(done, ms, &ui::PumpMessages);
 }
 
 inline void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
+    testsupport::PumpFor(ms, &ui::PumpMessages);
 }
 
-// The pixels of a window's client area as the screen shows them, 0x00RRGGBB, rows top down.
-struct Capture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;
+using testsupport::Capture;
 
-    std::uint32_t At(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return 0xFF000000u;
-        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF;
-    }
-};
-
+// The pixels of a window's client area as the screen shows them, rows top down.
 inline Capture CaptureClient(HWND window) {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ui::PumpMessages();
-    RECT r;
-    GetClientRect(window, &r);
-    Capture capture;
-    capture.width = r.right;
-    capture.height = r.bottom;
-    capture.pixels.assign(static_cast<std::size_t>(r.right) * r.bottom, 0);
-    HDC source = GetDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = r.right;
-    info.bmiHeader.biHeight = -r.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, r.right, r.bottom, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::memcpy(capture.pixels.data(), bits, capture.pixels.size() * 4);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
-    return capture;
+    return testsupport::CaptureClient(window, &ui::PumpMessages);
+}
+
+// A window of the tests' own: fixed single border with system menu, white, a taskbar button,
+// not centred, its caption following the activation as usual.
+constexpr ui::WindowLayout PlainLayout(const char* title,
+                                       int left,
+                                       int top,
+                                       int width,
+                                       int height,
+                                       std::span<const ui::ControlLayout> controls = {}) {
+    return {
+        .title = title,
+        .left = left,
+        .top = top,
+        .width = width,
+        .height = height,
+        .centred = false,
+        .border = ui::WindowBorder::FixedSingle,
+        .backColour = ui::Rgb(0xFFFFFF),
+        .systemMenu = true,
+        .minimiseBox = false,
+        .escCloses = false,
+        .taskbarButton = true,
+        .topMost = false,
+        .captionAlwaysActive = false,
+        .dragByClientArea = false,
+        .className = nullptr,
+        .isMainWindow = false,
+        .controls = controls,
+    };
 }
 
 // The rectangle of `control` in the client coordinates of `window`.

@@ -63,26 +63,6 @@ HWND CreateMainLikeWindow(int left, int top, const wchar_t* title) {
     return window;
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        Pump();
-        if (condition())
-            return true;
-        if (static_cast<int>(GetTickCount() - start) > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 Frame FrameOf(HWND window) {
     Frame f = {};
     GetWindowRect(window, &f.window);
@@ -120,23 +100,10 @@ int CountPixels(HWND window, const RECT& area, COLORREF colour, int tolerance) {
     if (w <= 0 || h <= 0)
         return 0;
     // One copy of the area, then counting in memory: reading the screen pixel by pixel is slow.
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left + area.left, r.top + area.top, SRCCOPY);
-    GdiFlush();
+    const testsupport::Capture shot = testsupport::CaptureScreen(
+        {r.left + area.left, r.top + area.top, r.left + area.right, r.top + area.bottom});
     int n = 0;
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < w * h; ++i) {
-        const std::uint32_t p = pixels[i];  // 0x00RRGGBB
+    for (const std::uint32_t p : shot.pixels) {  // 0x00RRGGBB
         const int red = (p >> 16) & 0xFF;
         const int green = (p >> 8) & 0xFF;
         const int blue = p & 0xFF;
@@ -145,10 +112,6 @@ int CountPixels(HWND window, const RECT& area, COLORREF colour, int tolerance) {
             std::abs(blue - GetBValue(colour)) <= tolerance)
             ++n;
     }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return n;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decor/skin/skin_format.h"
+#include "tests/support/window_test_support.h"
 
 namespace skintest {
 
@@ -24,9 +25,11 @@ struct Seen {
 };
 Seen& SeenMessages();
 
-void Pump();
+using testsupport::Pump;
 // Pumps messages until `condition` holds or `timeoutMs` passes; returns the condition.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    return testsupport::PumpUntil(condition, static_cast<DWORD>(timeoutMs));
+}
 
 // Where the caption band and the client area of a window lie, in window coordinates, as the
 // skin library works them out.
