@@ -22,8 +22,9 @@ Text skinVersionText;
 constexpr unsigned long long kMaxUpdatePageBytes = 256 * 1024;
 
 // The update page's text as received (before any charset conversion), empty on any failure.
-// The whole fetch is bounded by kSkinUpdateFetchLimitMs inside the request itself; a transfer
-// still under way then is left to end by itself, holding nothing of ours.
+// The whole fetch is bounded by kSkinUpdateFetchLimitMs inside the request itself: a plain http
+// page is read on this thread and nothing of it outlives the call; over https a transfer still
+// under way then is left to end by itself, holding nothing of ours.
 Text FetchUpdatePage(const Text& url) {
     Text status;
     Bytes body;

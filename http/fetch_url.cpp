@@ -13,6 +13,7 @@
 #include "http/plain_connection.h"
 #include "http/request_text.h"
 #include "http/transfer.h"
+#include "http/url.h"
 
 namespace {
 
@@ -69,27 +70,6 @@ Bytes WinHttpFetch(const Text& url, FetchResult* result, unsigned deadline_ms) {
     if (result)
         *result = outcome;
     return body;
-}
-
-// An address resolved against the one it came from: absolute, scheme-relative, host-relative
-// or relative to the folder of `base`.
-Text ResolveAgainst(const Text& base, const Text& location) {
-    const Text lower = AsciiLower(location);
-    const size_t colon = location.find(':');
-    if (colon != Text::npos && colon < location.find('/'))
-        return location;  // has a scheme of its own (http:, https:, file:, ...)
-    const size_t schemeEnd = base.find("://");
-    const Text scheme = base.substr(0, schemeEnd);
-    const size_t pathStart = base.find('/', schemeEnd + 3);
-    const Text origin = base.substr(0, pathStart);
-    if (StartsWith(lower, "//"))
-        return scheme + ":" + location;
-    if (StartsWith(location, "/"))
-        return origin + location;
-    Text folder = pathStart == Text::npos ? "/" : base.substr(pathStart);
-    folder = folder.substr(0, folder.find_first_of("?#"));
-    folder = folder.substr(0, folder.rfind('/') + 1);
-    return origin + folder + location;
 }
 
 // The request of a plain fetch: the path, the Host line and no connection kept afterwards.
@@ -152,7 +132,7 @@ Bytes FetchUrlBytes(const Text& url, FetchResult* result, unsigned deadline_ms) 
             return finish(Bytes());
         const Text location = AnswerHeaderValue(reader.HeaderBlock(), "Location");
         if (IsRedirect(outcome.status) && !location.empty()) {
-            current = ResolveAgainst(current, location);
+            current = ResolveUrl(current, location);
             const Text lower = AsciiLower(current);
             if (!StartsWith(lower, "http://") && !StartsWith(lower, "https://")) {
                 outcome.status = 0;

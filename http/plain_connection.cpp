@@ -106,7 +106,17 @@ bool Connect(Socket& socket,
     return connected;
 }
 
-bool SendAll(SOCKET s, std::string_view data, ULONGLONG deadline, const std::atomic<bool>& stop) {
+// The deadline of one wait for the connection: the answer's, or sooner when waits are bounded.
+ULONGLONG WaitDeadline(const PlainDeadlines& deadlines) {
+    if (deadlines.idle_ms == 0)
+        return deadlines.answer;
+    return std::min(deadlines.answer, GetTickCount64() + deadlines.idle_ms);
+}
+
+bool SendAll(SOCKET s,
+             std::string_view data,
+             const PlainDeadlines& deadlines,
+             const std::atomic<bool>& stop) {
     size_t sent = 0;
     while (sent < data.size()) {
         const int n = send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
@@ -115,7 +125,7 @@ bool SendAll(SOCKET s, std::string_view data, ULONGLONG deadline, const std::ato
             continue;
         }
         if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK &&
-            WaitFor(s, true, deadline, stop))
+            WaitFor(s, true, WaitDeadline(deadlines), stop))
             continue;
         return false;
     }
@@ -135,7 +145,7 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
     Socket socket;
     if (!winsock || !Connect(socket, host, port, deadlines.connect, stop))
         return PlainExchange::kNoConnection;
-    if (!SendAll(socket.get(), request, deadlines.answer, stop))
+    if (!SendAll(socket.get(), request, deadlines, stop))
         return PlainExchange::kNotSent;
     bool arrived = false;
     std::vector<char> buffer(1024 * 1024);
@@ -153,7 +163,7 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
                 reader.Close();
             break;
         } else if (WSAGetLastError() != WSAEWOULDBLOCK ||
-                   !WaitFor(socket.get(), false, deadlines.answer, stop)) {
+                   !WaitFor(socket.get(), false, WaitDeadline(deadlines), stop)) {
             break;  // reset, or nothing more in time
         }
     }

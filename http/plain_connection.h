@@ -24,6 +24,8 @@ enum class PlainExchange {
 struct PlainDeadlines {
     ULONGLONG connect = 0;  // GetTickCount64 values; ~0ull for none
     ULONGLONG answer = 0;
+    // The longest wait for the next bytes to go out or come in (0: no bound but `answer`).
+    DWORD idle_ms = 0;
 };
 
 // Connects to `host` (GBK; a name or an address) on `port`, sends `request` as it is and feeds

@@ -66,3 +66,22 @@ Text UrlPath(const Text& url) {
         path.insert(path.begin(), '/');  // "host?x=1" asks for "/?x=1"
     return path;
 }
+
+Text ResolveUrl(const Text& base, const Text& location) {
+    const Text lower = AsciiLower(location);
+    const size_t colon = location.find(':');
+    if (colon != Text::npos && colon < location.find('/'))
+        return location;  // has a scheme of its own (http:, https:, file:, ...)
+    const size_t schemeEnd = base.find("://");
+    const Text scheme = base.substr(0, schemeEnd);
+    const size_t pathStart = base.find('/', schemeEnd + 3);
+    const Text origin = base.substr(0, pathStart);
+    if (StartsWith(lower, "//"))
+        return scheme + ":" + location;
+    if (StartsWith(location, "/"))
+        return origin + location;
+    Text folder = pathStart == Text::npos ? "/" : base.substr(pathStart);
+    folder = folder.substr(0, folder.find_first_of("?#"));
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    return origin + folder + location;
+}

@@ -13,3 +13,7 @@ int UrlPort(const Text& url);
 // The path of the URL from the first "/" after the host (query and fragment included), "/"
 // when there is none.
 Text UrlPath(const Text& url);
+
+// An address resolved against the one it came from: absolute (any scheme), scheme-relative,
+// host-relative or relative to the folder of `base`.
+Text ResolveUrl(const Text& base, const Text& location);

@@ -1,5 +1,6 @@
 #include "http/web_request.h"
 
+#include "http/web_direct.h"
 #include "http/winhttp_session.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "core/text.h"
 #include "http/charset.h"
 #include "http/headers.h"
+#include "http/transfer.h"
 
 namespace {
 
@@ -62,17 +64,130 @@ const wchar_t* W(const std::u16string& s) {
 
 namespace {
 
+// The handles of one request over WinHTTP.
+struct WinHttpRequest {
+    WinHttpHandle session;  // declared first: closed last
+    WinHttpHandle connection;
+    WinHttpHandle request;
+};
+
+// Opens the session, the connection and the request for `target` and hands the transport its
+// options and the header block. Returns the error text of the step that failed, or nullptr;
+// `pumps` (when given) counts the stages passed and is told when an option step failed.
+const char* OpenWinHttp(const RequestTarget& target,
+                        int method,
+                        const Text& headers,
+                        bool cookies,
+                        int timeout,
+                        const WebRequestOptions& o,
+                        WinHttpRequest& h,
+                        ExitPumps* pumps) {
+    auto passed = [pumps]() {
+        if (pumps)
+            pumps->Passed();
+    };
+    DWORD access = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    std::u16string proxyName;
+    if (!o.proxy.empty()) {
+        access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        // Named as it is for both schemes: the one request of the session goes through it
+        // either way, and not every WinHTTP reads the "http=" form of a proxy list.
+        proxyName = Wide(o.proxy);
+    }
+    h.session.Reset(WinHttpOpen(nullptr, access, proxyName.empty() ? nullptr : W(proxyName),
+                                WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!h.session) {
+        LogWinHttpFailure("WinHttpOpen");
+        return kSessionError;
+    }
+    passed();
+    // Certificates are checked, and an https page is never followed to a plain http address
+    // (the transport's default; set explicitly so that no other default applies).
+    SetDwordOption(h.session.get(), WINHTTP_OPTION_REDIRECT_POLICY,
+                   WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+
+    if (!WinHttpSetTimeouts(h.session.get(), timeout, timeout, timeout, timeout)) {
+        LogWinHttpFailure("WinHttpSetTimeouts");
+        return kTimeoutError;
+    }
+    passed();
+
+    h.connection.Reset(WinHttpConnect(h.session.get(), W(target.host), target.port, 0));
+    if (!h.connection) {
+        LogWinHttpFailure("WinHttpConnect");
+        return kConnectError;
+    }
+    passed();
+
+    const std::u16string verb = Wide(HttpMethodName(method));
+    h.request.Reset(WinHttpOpenRequest(h.connection.get(), W(verb), W(target.path), nullptr,
+                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                       target.secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!h.request) {
+        LogWinHttpFailure("WinHttpOpenRequest");
+        return kRequestError;
+    }
+    passed();
+    HINTERNET request = h.request.get();
+    // The wait for the response headers is a phase of its own to the transport; it gets the
+    // same time-out (otherwise a server that accepts and never answers holds us far longer).
+    SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, timeout);
+
+    auto failOption = [pumps](const char* call, const char* text) {
+        LogWinHttpFailure(call);
+        if (pumps)
+            pumps->Skip();
+        return text;
+    };
+    if (!o.server_user.empty() && !o.server_password.empty()) {
+        const std::u16string user = Wide(o.server_user), password = Wide(o.server_password);
+        if (!WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+                                   W(user), W(password), nullptr))
+            return failOption("WinHttpSetCredentials", kCredentialsError);
+    }
+    if (!o.proxy_user.empty() && !o.proxy_password.empty()) {
+        const std::u16string user = Wide(o.proxy_user), password = Wide(o.proxy_password);
+        if (!WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                   W(user), W(password), nullptr))
+            return failOption("WinHttpSetCredentials", kCredentialsError);
+    }
+    // No certificate errors are ignored: the request keeps the transport's full checks.
+    // The connection ends with the call, as the session does. Wine keeps finished connections
+    // in a pool shared by all sessions of the process, and a form posted on such a connection
+    // waits about 40 ms for its body to be acknowledged (the headers and the body go out in two
+    // writes); a fresh connection to the service does not.
+    if (!SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE))
+        LogWinHttpFailure("WinHttpSetOption(DISABLE_KEEP_ALIVE)");
+    if (!cookies) {
+        if (!SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
+            return failOption("WinHttpSetOption(DISABLE_COOKIES)", kCookieOptionError);
+    } else if (!SetDwordOption(request, WINHTTP_OPTION_ENABLE_FEATURE, 1)) {
+        return failOption("WinHttpSetOption(ENABLE_FEATURE)", kCookieOptionError);
+    }
+    if (o.no_redirect &&
+        !SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
+        return failOption("WinHttpSetOption(DISABLE_REDIRECTS)", kRedirectError);
+
+    if (!headers.empty()) {
+        const std::u16string wideHeaders = Wide(headers);
+        if (!WinHttpAddRequestHeaders(request, W(wideHeaders),
+                                      static_cast<DWORD>(wideHeaders.size()),
+                                      WINHTTP_ADDREQ_FLAG_ADD)) {
+            LogWinHttpFailure("WinHttpAddRequestHeaders");
+            return kHeaderError;
+        }
+    }
+    passed();
+    return nullptr;
+}
+
 Text RunWebRequest(const Text& url,
                    int method,
                    const Text& body_text,
                    const Text& extra_headers,
                    const WebRequestOptions& o) {
-    // Declared first so that it runs last, after the handles below are closed (request,
-    // connection, session: the reverse of their declaration).
+    // Declared first so that it runs last, after the transport's handles are closed.
     ExitPumps pumps;
-    WinHttpHandle session;
-    WinHttpHandle connection;
-    WinHttpHandle request;
 
     auto fail = [&](const char* text) {
         if (o.status)
@@ -92,114 +207,75 @@ Text RunWebRequest(const Text& url,
     }
     pumps.Passed();
 
-    DWORD access = WINHTTP_ACCESS_TYPE_NO_PROXY;
-    std::u16string proxyName;
-    if (!o.proxy.empty()) {
-        access = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        // Named as it is for both schemes: the one request of the session goes through it
-        // either way, and not every WinHTTP reads the "http=" form of a proxy list.
-        proxyName = Wide(o.proxy);
-    }
-    session.Reset(WinHttpOpen(nullptr, access, proxyName.empty() ? nullptr : W(proxyName),
-                              WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
-        LogWinHttpFailure("WinHttpOpen");
-        return fail(kSessionError);
-    }
-    pumps.Passed();
-    // Certificates are checked, and an https page is never followed to a plain http address
-    // (the transport's default; set explicitly so that no other default applies).
-    SetDwordOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY,
-                   WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
-
     const int timeout = o.timeout_seconds >= 1 ? o.timeout_seconds * 1000 : 30000;
-    if (!WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout)) {
-        LogWinHttpFailure("WinHttpSetTimeouts");
-        return fail(kTimeoutError);
-    }
-    pumps.Passed();
-
-    connection.Reset(WinHttpConnect(session.get(), W(target.host), target.port, 0));
-    if (!connection) {
-        LogWinHttpFailure("WinHttpConnect");
-        return fail(kConnectError);
-    }
-    pumps.Passed();
-
-    const std::u16string verb = Wide(HttpMethodName(method));
-    request.Reset(WinHttpOpenRequest(connection.get(), W(verb), W(target.path), nullptr,
-                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                     target.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) {
-        LogWinHttpFailure("WinHttpOpenRequest");
-        return fail(kRequestError);
-    }
-    pumps.Passed();
-    // The wait for the response headers is a phase of its own to the transport; it gets the
-    // same time-out (otherwise a server that accepts and never answers holds us far longer).
-    SetDwordOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, timeout);
-
-    auto failOption = [&](const char* call, const char* text) {
-        LogWinHttpFailure(call);
-        pumps.Skip();
-        return fail(text);
-    };
-    if (!o.server_user.empty() && !o.server_password.empty()) {
-        const std::u16string user = Wide(o.server_user), password = Wide(o.server_password);
-        if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER,
-                                   WINHTTP_AUTH_SCHEME_BASIC, W(user), W(password), nullptr))
-            return failOption("WinHttpSetCredentials", kCredentialsError);
-    }
-    if (!o.proxy_user.empty() && !o.proxy_password.empty()) {
-        const std::u16string user = Wide(o.proxy_user), password = Wide(o.proxy_password);
-        if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY,
-                                   WINHTTP_AUTH_SCHEME_BASIC, W(user), W(password), nullptr))
-            return failOption("WinHttpSetCredentials", kCredentialsError);
-    }
-    // No certificate errors are ignored: the request keeps the transport's full checks.
-    // The connection ends with the call, as the session does. Wine keeps finished connections
-    // in a pool shared by all sessions of the process, and a form posted on such a connection
-    // waits about 40 ms for its body to be acknowledged (the headers and the body go out in two
-    // writes); a fresh connection to the service does not.
-    if (!SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE))
-        LogWinHttpFailure("WinHttpSetOption(DISABLE_KEEP_ALIVE)");
-    if (sendCookies.empty()) {
-        if (!SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
-            return failOption("WinHttpSetOption(DISABLE_COOKIES)", kCookieOptionError);
-    } else if (!SetDwordOption(request.get(), WINHTTP_OPTION_ENABLE_FEATURE, 1)) {
-        return failOption("WinHttpSetOption(ENABLE_FEATURE)", kCookieOptionError);
-    }
-    if (o.no_redirect &&
-        !SetDwordOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
-        return failOption("WinHttpSetOption(DISABLE_REDIRECTS)", kRedirectError);
-
     const Text headers = BuildWebRequestHeaders(extra_headers, method, sendCookies,
                                                 o.complete_headers, o.normalize_header_names);
-    if (!headers.empty()) {
-        const std::u16string wideHeaders = Wide(headers);
-        if (!WinHttpAddRequestHeaders(request.get(), W(wideHeaders),
-                                      static_cast<DWORD>(wideHeaders.size()),
-                                      WINHTTP_ADDREQ_FLAG_ADD)) {
-            LogWinHttpFailure("WinHttpAddRequestHeaders");
-            return fail(kHeaderError);
-        }
-    }
-    pumps.Passed();
-
     const Bytes& bodyBytes = o.body_bytes;
     std::string body =
         bodyBytes.empty() ? body_text : std::string(bodyBytes.begin(), bodyBytes.end());
-    // Send, receive and read run on a thread of their own: the whole call ends by the deadline
-    // even while a server sends nothing or one byte at a time. A body that fails part-way,
-    // arrives shorter than announced, exceeds the limit or cannot be decoded is a failed read:
-    // no partial page is handed on as if it were whole. It is read into the text that becomes
-    // the page, so a large page is not held twice.
+    const unsigned long long limit = o.max_bytes ? o.max_bytes : kMaxResponseBytes;
+    const DWORD deadlineMs = o.deadline_ms ? o.deadline_ms : kWebRequestDeadlineMs;
+    const bool cookies = !sendCookies.empty();
+
+    // A body that fails part-way, arrives shorter than announced, exceeds the limit or cannot
+    // be decoded is a failed read: no partial page is handed on as if it were whole. It is read
+    // into the text that becomes the page, so a large page is not held twice.
     Text received;
+    Text responseHeaders;
+    Exchange exchange;
     WinHttpAnswer answer;
-    const Exchange exchange =
-        ExchangeWinHttp(std::move(session), std::move(connection), std::move(request),
-                        std::move(body), method == 2, o.max_bytes ? o.max_bytes : kMaxResponseBytes,
-                        o.deadline_ms ? o.deadline_ms : kWebRequestDeadlineMs, &answer, received);
+    // Plain http straight to the server, with no credentials, is read here byte for byte, on
+    // this thread; https, a proxy and authentication are WinHTTP's.
+    const bool credentials = (!o.server_user.empty() && !o.server_password.empty()) ||
+                             (!o.proxy_user.empty() && !o.proxy_password.empty());
+    if (!target.secure && o.proxy.empty() && !credentials) {
+        // Session, time-outs, connection and request: nothing of them can fail here.
+        for (int i = 0; i < 4; ++i)
+            pumps.Passed();
+        if (!DirectHeadersAccepted(headers))
+            return fail(kHeaderError);
+        pumps.Passed();
+        DirectRequest direct;
+        direct.url = url;
+        direct.method = method < 0 || method > 7 ? 0 : method;
+        direct.headers = headers;
+        direct.body = std::move(body);
+        direct.cookies = cookies;
+        direct.follow = !o.no_redirect;
+        direct.timeout_ms = static_cast<DWORD>(timeout);
+        direct.deadline = GetTickCount64() + deadlineMs;
+        direct.limit = limit;
+        DirectAnswer got;
+        exchange = ExchangeDirect(direct, &got, received);
+        if (exchange == Exchange::kComplete && !got.next_url.empty()) {
+            // Redirected to https: the rest of the way is WinHTTP's, in what time is left.
+            RequestTarget secure;
+            WinHttpRequest h;
+            if (!CrackRequestUrl(got.next_url, &secure) ||
+                OpenWinHttp(secure, got.method, got.next_headers, cookies, timeout, o, h,
+                            nullptr)) {
+                exchange = Exchange::kNoAnswer;
+            } else {
+                exchange =
+                    ExchangeWinHttp(std::move(h.session), std::move(h.connection),
+                                    std::move(h.request), std::move(got.next_body), got.method == 2,
+                                    limit, MillisecondsLeft(direct.deadline), &answer, received);
+                got.headers = codepage::FromWide(answer.rawHeaders, codepage::kGbk);
+            }
+        }
+        responseHeaders = std::move(got.headers);
+    } else {
+        WinHttpRequest h;
+        if (const char* error =
+                OpenWinHttp(target, method, headers, cookies, timeout, o, h, &pumps))
+            return fail(error);
+        // Send, receive and read run on a thread of their own: the whole call ends by the
+        // deadline even while a server sends nothing or one byte at a time.
+        exchange =
+            ExchangeWinHttp(std::move(h.session), std::move(h.connection), std::move(h.request),
+                            std::move(body), method == 2, limit, deadlineMs, &answer, received);
+        responseHeaders = codepage::FromWide(answer.rawHeaders, codepage::kGbk);
+    }
     switch (exchange) {
         case Exchange::kSendFailed:
             return fail(kSendError);
@@ -217,8 +293,6 @@ Text RunWebRequest(const Text& url,
     pumps.Passed();
     pumps.Passed();
 
-    const std::u16string& rawHeaders = answer.rawHeaders;
-    const Text responseHeaders = codepage::FromWide(rawHeaders, codepage::kGbk);
     if (o.response_headers)
         *o.response_headers = responseHeaders;
     if (o.status)

@@ -80,6 +80,21 @@ TEST_F(FontListTest, PageWithoutFontOptionsOrNoAnswerStillEndsLoaded) {
     EXPECT_TRUE(driver.messages.empty());
 }
 
+// A page cut short is a failed load, however far it got: the list stays empty and the load
+// ends as any failed one does.
+TEST_F(FontListTest, PageCutShortInItsChunksLeavesTheListEmpty) {
+    // Cut after the font list's section, so that the part that arrived would fill the list.
+    const std::string page = ServiceGet("/");
+    const size_t section = page.find("字体颜色");
+    ASSERT_NE(section, std::string::npos);
+    ASSERT_GT(page.size(), section + 200);
+    ASSERT_TRUE(ServiceControl("path=/&chunked=1&close_after=" + std::to_string(section + 100)));
+    driver.LoadCatalogue();
+    EXPECT_EQ(ui::ListRowCount(kFontList), 0);
+    EXPECT_EQ(driver.initCaptions.back(), kCaptionLoaded);
+    EXPECT_TRUE(driver.messages.empty());
+}
+
 void CALLBACK PressPreviewAndSearch(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     HWND main = ui::MainWindow();

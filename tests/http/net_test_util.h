@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <initializer_list>
@@ -85,6 +86,20 @@ inline size_t PeakMemoryBytes() {
     if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc))
         return 0;
     return pmc.PeakWorkingSetSize;
+}
+
+// The threads this process has now; -1 when the system does not say.
+inline int ThreadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        n += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return n;
 }
 
 class Stopwatch {

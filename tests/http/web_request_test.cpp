@@ -137,6 +137,106 @@ TEST(WebRequestWire, NamedProxyCarriesPlainRequests) {
     EXPECT_TRUE(seen) << status;
 }
 
+// Plain http requests go out over the program's own connection, https ones through WinHTTP:
+// the same request both ways must reach the service byte for byte the same (the Host line
+// aside, which names each port).
+TEST(WebRequestWire, OwnConnectionSendsWhatWinHttpSends) {
+    if (nettest::TrustedUrl("/").empty())
+        GTEST_SKIP() << "the comparison needs the service's trusted TLS port";
+    struct Case {
+        int method;
+        Text body;
+        Text extra;
+        bool complete = true;
+        bool normalize = true;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {0, "", ""},
+        {1, "id=5", "Host: h"},
+        {1, "", "content-type: text/plain"},
+        {0, "", "Connection: keep-alive\r\nX-Probe: 1\r\nAccept: a, b\r\nConnection: close"},
+        {1, "text-body", "", true, true, {'a', 0, 'b', 0xFF}},
+        {3, "", ""},          // PUT
+        {2, "ab", ""},        // HEAD with a body
+        {4, "b", ""},         // OPTIONS with a body
+        {5, "", ""},          // DELETE
+        {6, "", ""},          // TRACE
+        {7, "", ""},          // CONNECT
+        {0, "x", "", false},  // GET with a body
+        {0, "", "", false},
+        {1, "", "", false},
+        {1, "abc", "Content-Length: 3", false, false},
+        {1, "abc", "content-length: 3", false, false},
+        {0, "", "host: h\r\nHost: i", false, false},
+        {0, "", "Host:", false, false},
+        {0, "", "x-lower: 1\r\nX-Dup: a\r\nx-dup: b", false, false},
+        {0, "", "X-E:\r\nX-F: v\r\nX-F:", false, false},
+        {0, "", "X-T:   v w   \r\nX-U:\tv\t\r\nX-V:1\r\nX-W: http://a:b", false, false},
+        {0, "", "X-I: 1\nX-J: 2\n\nX-K: 3\rX-L: 4\n\rX-M: 5\r\n\r\n\r\n", false, false},
+        {0, "",
+         "X-A: 1\r\nbogus\r\n  X-G  : v\r\n:nov\r\nX(A): 1\r\n\x01"
+         "b: 2\r\nX-B",
+         false, false},
+        {0, "", "X-A: 1\r\n folded", false, false},
+        {0, "",
+         "X-A: a\x01"
+         "b\x7f\r\nX-\xD7\xD6: \xA1\xA1\xD7\xD6",
+         false, false},
+        {0, "", "X-Long: " + std::string(5000, 'v'), false, false},
+        {0, "", "User-Agent:\r\nCookie:\r\nContent-Length: 0", false, false},
+    };
+    // Paths and queries: what is escaped on the request line.
+    for (const Text& tail : {Text("a!$&'()*+,;=:@~-._%41%zz"), Text("<>\"^`{|}[]\\ \x7f"),
+                             Text("\xD7\xD6 x?a=b c&d=\xD7\xD6&e=<>\"#frag")}) {
+        WebRequest(Url("/t/w/pp/") + tail, 0, "", "", {.timeout_seconds = 5});
+        const std::string plain = ParseServiceLog(ServiceLog()).back().request_line;
+        WebRequest(nettest::TrustedUrl("/t/w/ps/") + tail, 0, "", "", {.timeout_seconds = 5});
+        std::string secure = ParseServiceLog(ServiceLog()).back().request_line;
+        ASSERT_EQ(secure.substr(0, 12), "GET /t/w/ps/") << secure;
+        secure[10] = 'p';
+        EXPECT_EQ(plain, secure) << tail;
+    }
+    // Refused whole by the transport, and so without a request.
+    const Text refused[] = {"bogus\r\nX-A: 1", "\r\nX-A: 1", " X-A: 1", "X-G : v",
+                            "X-A\t: v",        ":nov",       "X(A): 1"};
+    // The Host line without its port.
+    auto withoutPort = [](std::string raw) {
+        const size_t at = raw.find("\r\nHost: 127.0.0.1:");
+        return at == std::string::npos ? raw : raw.erase(at + 17, raw.find('\r', at + 2) - at - 17);
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string path = "/t/w/same";
+        path += std::to_string(n++);  // not one concatenation: GCC 12 warns wrongly about it
+        WebRequestOptions o;
+        o.complete_headers = c.complete;
+        o.normalize_header_names = c.normalize;
+        o.body_bytes = c.bytes;
+        o.timeout_seconds = 5;
+        WebRequest(Url(path), c.method, c.body, c.extra, o);
+        const LoggedRequest plain = LastRequestTo(path);
+        WebRequest(nettest::TrustedUrl(path + "s"), c.method, c.body, c.extra, o);
+        const LoggedRequest secure = LastRequestTo(path + "s");
+        ASSERT_FALSE(secure.raw.empty()) << path;
+        std::string expected = withoutPort(secure.raw);
+        expected.erase(expected.find(path) + path.size(), 1);  // the "s"
+        EXPECT_EQ(withoutPort(plain.raw), expected) << path;
+    }
+    for (const Text& extra : refused) {
+        Text plain, secure;
+        const WebRequestOptions o = {.complete_headers = false, .normalize_header_names = false};
+        WebRequestOptions p = o, s = o;
+        p.status = &plain;
+        s.status = &secure;
+        WebRequest(Url("/t/w/refused"), 0, "", extra, p);
+        WebRequest(nettest::TrustedUrl("/t/w/refused"), 0, "", extra, s);
+        EXPECT_EQ(plain, "710 设置协议头失败!") << extra;
+        EXPECT_EQ(secure, plain) << extra;
+    }
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/refused"), 0);
+}
+
 TEST(WebRequestResponse, CookiesLocationAndStatus) {
     ASSERT_TRUE(SetFault({{"path", "/t/w/setcookie"},
                           {"status", "200"},
@@ -188,6 +288,37 @@ TEST(WebRequestResponse, RedirectsFollowedOrRefused) {
                {.no_redirect = true, .location = &location, .status = &status});
     EXPECT_EQ(status.substr(0, 3), "302") << status;
     EXPECT_NE(location.find("/t/w/to"), Text::npos) << location;
+}
+
+TEST(WebRequestResponse, PostedFormsRedirected) {
+    // 301 and 302 ask again with GET and without the form; 307 repeats it. A relative address
+    // is taken from the folder of the page; the cookies a redirect sets go on with the next
+    // request when the caller keeps a jar.
+    const struct {
+        const char* code;
+        const char* verb;
+        std::string body;
+    } cases[] = {{"301", "GET ", ""}, {"302", "GET ", ""}, {"307", "POST ", "id=5"}};
+    for (const auto& c : cases) {
+        const std::string from = std::string("/t/w/post") + c.code;
+        ASSERT_TRUE(SetFault({{"path", from},
+                              {"status", c.code},
+                              {"redirect", from.substr(5) + "/to"},
+                              {"header", "Set-Cookie: rc=1; path=/"}}));
+        ASSERT_TRUE(SetFault({{"path", from + "/to"}, {"status", "200"}, {"body", "arrived"}}));
+        Text status, jar = "j=1";
+        EXPECT_EQ(WebRequest(Url(from), 1, "id=5", "", {.send_cookies = &jar, .status = &status}),
+                  "arrived")
+            << c.code;
+        EXPECT_EQ(status, "200 OK") << c.code;
+        const LoggedRequest r = LastRequestTo(from + "/to");
+        EXPECT_EQ(r.request_line.substr(0, std::string(c.verb).size()), c.verb) << r.raw;
+        EXPECT_EQ(r.body, c.body) << c.code;
+        EXPECT_EQ(Values(r, "Content-Length"),
+                  c.body.empty() ? std::vector<std::string>{} : std::vector<std::string>{"4"})
+            << r.raw;
+        EXPECT_EQ(Values(r, "Cookie"), std::vector<std::string>{"j=1; rc=1"}) << r.raw;
+    }
 }
 
 TEST(WebRequestResponse, PageCharsets) {
