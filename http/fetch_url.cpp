@@ -42,17 +42,17 @@ Bytes WinHttpFetch(const Text& url, FetchResult* result, unsigned deadline_ms) {
                               WINHTTP_NO_PROXY_BYPASS, 0));
     if (session) {
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
-        WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-        connection.Reset(WinHttpConnect(session.get(), W(target.host), target.port, 0));
+        WinHttpSetOption(session.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+        connection.Reset(WinHttpConnect(session.Get(), W(target.host), target.port, 0));
     }
     if (connection)
-        request.Reset(WinHttpOpenRequest(connection.get(), L"GET", W(target.path), nullptr,
+        request.Reset(WinHttpOpenRequest(connection.Get(), L"GET", W(target.path), nullptr,
                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                          target.secure ? WINHTTP_FLAG_SECURE : 0));
     if (request) {
         // No cookies, and no connection left behind for a later request (as in WebRequest).
         DWORD features = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_KEEP_ALIVE;
-        WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
+        WinHttpSetOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
         // The exchange runs on a thread of its own, bounded by the deadline.
         WinHttpAnswer answer;
         try {

@@ -43,6 +43,3 @@ bool DecodeInetBody(ContentCoding coding, Bytes& body);
 
 // Redirect answers that InetRequest follows itself.
 bool IsInetRedirect(int status);
-
-// A failing platform call in the debug log, with its error number.
-void LogInetFailure(const char* call);

@@ -5,7 +5,6 @@
 #include <wininet.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <utility>
@@ -19,30 +18,22 @@
 
 // --- InetCancelToken ---
 
-InetCancelToken::InetCancelToken() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-InetCancelToken::~InetCancelToken() {
-    if (event_)
-        CloseHandle(event_);
+bool CancelEventTraits::Close(Handle h) {
+    return CloseHandle(h) != FALSE;
 }
 
+InetCancelToken::InetCancelToken() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
 void InetCancelToken::Cancel() {
-    SetEvent(event_);
+    SetEvent(event_.Get());
 }
 
 bool InetCancelToken::IsCancelled() const {
-    return WaitForSingleObject(event_, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(event_.Get(), 0) == WAIT_OBJECT_0;
 }
 
 void InetCancelToken::Reset() {
-    ResetEvent(event_);
-}
-
-void LogInetFailure(const char* call) {
-    char line[160];
-    std::snprintf(line, sizeof line, "lanzifang: %s failed: %lu\n", call,
-                  static_cast<unsigned long>(GetLastError()));
-    OutputDebugStringA(line);
+    ResetEvent(event_.Get());
 }
 
 bool IsInetRedirect(int status) {

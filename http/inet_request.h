@@ -12,7 +12,15 @@
 //   if (result.complete && result.status == 200) ...save...
 #pragma once
 
+#include "core/owner.h"
 #include "core/types.h"
+
+// The event of a cancel token (a system handle), closed when the token goes.
+struct CancelEventTraits {
+    using Handle = void*;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h);
+};
 
 // Aborts a running InetRequest from any thread. Cancel() marks the token and wakes the request,
 // which returns at once (within a fraction of a second, whatever the server is doing), marked
@@ -22,7 +30,6 @@
 class InetCancelToken {
   public:
     InetCancelToken();
-    ~InetCancelToken();
     InetCancelToken(const InetCancelToken&) = delete;
     InetCancelToken& operator=(const InetCancelToken&) = delete;
 
@@ -31,10 +38,10 @@ class InetCancelToken {
     void Reset();
 
     // Used by the engine: an event that is set while the token is cancelled.
-    void* Event() const { return event_; }
+    void* Event() const { return event_.Get(); }
 
   private:
-    void* event_;
+    Owner<CancelEventTraits> event_;
 };
 
 struct InetResult {

@@ -11,6 +11,8 @@
 #include <utility>
 
 #include "core/codepage.h"
+#include "core/log.h"
+#include "core/owner.h"
 #include "core/text.h"
 #include "http/answer.h"
 #include "http/inet_hop.h"
@@ -21,25 +23,13 @@
 
 namespace {
 
-// Owns one WinInet handle and closes it when it goes.
-class InetHandle {
-  public:
-    InetHandle() = default;
-    InetHandle(const InetHandle&) = delete;
-    InetHandle& operator=(const InetHandle&) = delete;
-    ~InetHandle() { Reset(nullptr); }
-
-    void Reset(HINTERNET h) {
-        if (h_)
-            InternetCloseHandle(h_);
-        h_ = h;
-    }
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-  private:
-    HINTERNET h_ = nullptr;
+// A WinInet handle, closed when its owner goes.
+struct InetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return InternetCloseHandle(h) != FALSE; }
 };
+using InetHandle = Owner<InetHandleTraits>;
 
 const wchar_t* W(const std::u16string& s) {
     return reinterpret_cast<const wchar_t*>(s.c_str());
@@ -119,7 +109,7 @@ bool ReadBody(HINTERNET request, long long announced, const std::atomic<bool>& s
             body.resize(have + (ok ? read : 0));
         if (!ok) {
             if (!stop)
-                LogInetFailure("InternetReadFile");
+                LogLastError("InternetReadFile");
             return false;
         }
         if (read == 0)
@@ -155,7 +145,7 @@ struct Transfer {
 // Sends the request and reads the answer: what runs on the transfer's thread.
 void Run(Transfer& t) {
     InetHopAnswer& a = t.answer;
-    HINTERNET request = t.request.get();
+    HINTERNET request = t.request.Get();
     a.answered = HttpSendRequestW(request, t.headers.empty() ? nullptr : W(t.headers),
                                   static_cast<DWORD>(t.headers.size()),
                                   t.sendBody && !t.body.empty() ? t.body.data() : nullptr,
@@ -165,12 +155,12 @@ void Run(Transfer& t) {
         // had closed.
         a.retryable = true;
         if (!t.stop)
-            LogInetFailure("HttpSendRequestW");
+            LogLastError("HttpSendRequestW");
         return;
     }
     a.status = QueryStatusCode(request);
     if (!QueryInfoText(request, HTTP_QUERY_RAW_HEADERS_CRLF, a.headers))
-        LogInetFailure("HttpQueryInfoW");
+        LogLastError("HttpQueryInfoW");
     AnswerFraming framing;
     // For an answer without a status line Wine's WinInet makes up "HTTP/1.0 200 OK" with no
     // header at all (or reports status 0); no server answers with a bare status line.
@@ -212,15 +202,15 @@ bool CarryOverWinInet(const InetHop& hop, InetHopAnswer* answer, HANDLE cancel) 
         W(agent), hop.proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
         hop.proxy.empty() ? nullptr : W(proxyName), nullptr, 0));
     if (!t->internet) {
-        LogInetFailure("InternetOpenW");
+        LogLastError("InternetOpenW");
         return true;
     }
     const std::u16string host = Wide(UrlHost(hop.url));
-    t->connection.Reset(InternetConnectW(t->internet.get(), W(host),
+    t->connection.Reset(InternetConnectW(t->internet.Get(), W(host),
                                          static_cast<INTERNET_PORT>(UrlPort(hop.url)), nullptr,
                                          nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!t->connection) {
-        LogInetFailure("InternetConnectW");
+        LogLastError("InternetConnectW");
         return true;
     }
     // No certificate error is ignored. Redirects are followed by InetRequest, not by the
@@ -234,10 +224,10 @@ bool CarryOverWinInet(const InetHop& hop, InetHopAnswer* answer, HANDLE cancel) 
     flags |= secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     const std::u16string verb = Wide(HttpMethodName(hop.method));
     const std::u16string path = Wide(EscapePathForWire(UrlPath(hop.url)));
-    t->request.Reset(HttpOpenRequestW(t->connection.get(), W(verb), W(path), L"HTTP/1.1", nullptr,
+    t->request.Reset(HttpOpenRequestW(t->connection.Get(), W(verb), W(path), L"HTTP/1.1", nullptr,
                                       nullptr, flags, 0));
     if (!t->request) {
-        LogInetFailure("HttpOpenRequestW");
+        LogLastError("HttpOpenRequestW");
         return true;
     }
     t->headers = Wide(hop.headers);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/owner.h"
 #include "http/transfer.h"
 
 namespace {
@@ -28,25 +29,24 @@ class WinsockUse {
     bool ok_ = false;
 };
 
-class Socket {
-  public:
-    Socket() = default;
-    ~Socket() {
-        if (s_ != INVALID_SOCKET)
-            closesocket(s_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    void Reset(SOCKET s) {
-        if (s_ != INVALID_SOCKET)
-            closesocket(s_);
-        s_ = s;
-    }
-    SOCKET get() const { return s_; }
-
-  private:
-    SOCKET s_ = INVALID_SOCKET;
+// A socket, closed when its owner goes.
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() { return INVALID_SOCKET; }
+    static bool Close(Handle s) { return closesocket(s) == 0; }
 };
+using Socket = Owner<SocketTraits>;
+
+// The addresses a name resolved to, given back when their owner goes.
+struct AddressListTraits {
+    using Handle = addrinfo*;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle list) {
+        freeaddrinfo(list);
+        return true;
+    }
+};
+using AddressList = Owner<AddressListTraits>;
 
 // Waits until the socket is readable (or writable), in slices short enough to see `stop`.
 // False when the deadline passed or `stop` was set first.
@@ -82,27 +82,27 @@ bool Connect(Socket& socket,
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+    addrinfo* resolved = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &resolved) != 0)
         return false;
+    const AddressList found(resolved);
     bool connected = false;
-    for (addrinfo* a = found; a && !connected; a = a->ai_next) {
+    for (addrinfo* a = found.Get(); a && !connected; a = a->ai_next) {
         socket.Reset(::socket(a->ai_family, a->ai_socktype, a->ai_protocol));
-        if (socket.get() == INVALID_SOCKET)
+        if (!socket)
             continue;
         u_long nonBlocking = 1;
-        ioctlsocket(socket.get(), FIONBIO, &nonBlocking);
-        if (connect(socket.get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+        ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);
+        if (connect(socket.Get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
             connected = true;
         } else if (WSAGetLastError() == WSAEWOULDBLOCK &&
-                   WaitFor(socket.get(), true, deadline, stop)) {
+                   WaitFor(socket.Get(), true, deadline, stop)) {
             int error = 0;
             int size = sizeof error;
-            getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+            getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
             connected = error == 0;
         }
     }
-    freeaddrinfo(found);
     return connected;
 }
 
@@ -145,7 +145,7 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
     Socket socket;
     if (!winsock || !Connect(socket, host, port, deadlines.connect, stop))
         return PlainExchange::kNoConnection;
-    if (!SendAll(socket.get(), request, deadlines, stop))
+    if (!SendAll(socket.Get(), request, deadlines, stop))
         return PlainExchange::kNotSent;
     bool arrived = false;
     std::vector<char> buffer(1024 * 1024);
@@ -154,7 +154,7 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
         if (stop || MillisecondsLeft(deadlines.answer) == 0)
             break;
         // What has arrived is taken at once; only an empty socket is waited for.
-        const int n = recv(socket.get(), buffer.data(), static_cast<int>(buffer.size()), 0);
+        const int n = recv(socket.Get(), buffer.data(), static_cast<int>(buffer.size()), 0);
         if (n > 0) {
             arrived = true;
             reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
@@ -163,7 +163,7 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
                 reader.Close();
             break;
         } else if (WSAGetLastError() != WSAEWOULDBLOCK ||
-                   !WaitFor(socket.get(), false, WaitDeadline(deadlines), stop)) {
+                   !WaitFor(socket.Get(), false, WaitDeadline(deadlines), stop)) {
             break;  // reset, or nothing more in time
         }
     }

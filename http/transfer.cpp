@@ -4,7 +4,16 @@
 #include <memory>
 #include <new>
 
+#include "core/owner.h"
+
 namespace {
+
+// A thread's handle, closed when its owner goes.
+struct ThreadHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return CloseHandle(h) != FALSE; }
+};
 
 DWORD WINAPI TransferThread(void* parameter) {
     std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
@@ -18,16 +27,15 @@ bool RunTransfer(std::function<void()> job, DWORD timeout_ms, HANDLE cancel) {
     auto* owned = new (std::nothrow) std::function<void()>(std::move(job));
     if (!owned)
         return false;
-    HANDLE thread = CreateThread(nullptr, 0, TransferThread, owned, 0, nullptr);
+    const Owner<ThreadHandleTraits> thread(
+        CreateThread(nullptr, 0, TransferThread, owned, 0, nullptr));
     if (!thread) {
         (*owned)();
         delete owned;
         return true;
     }
-    HANDLE waits[2] = {thread, cancel};
-    const DWORD woke = WaitForMultipleObjects(cancel ? 2 : 1, waits, FALSE, timeout_ms);
-    CloseHandle(thread);
-    return woke == WAIT_OBJECT_0;
+    HANDLE waits[2] = {thread.Get(), cancel};
+    return WaitForMultipleObjects(cancel ? 2 : 1, waits, FALSE, timeout_ms) == WAIT_OBJECT_0;
 }
 
 DWORD MillisecondsLeft(ULONGLONG deadline) {

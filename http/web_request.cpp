@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "core/pump.h"
 #include "core/text.h"
 #include "http/charset.h"
@@ -97,44 +98,44 @@ const char* OpenWinHttp(const RequestTarget& target,
     h.session.Reset(WinHttpOpen(nullptr, access, proxyName.empty() ? nullptr : W(proxyName),
                                 WINHTTP_NO_PROXY_BYPASS, 0));
     if (!h.session) {
-        LogWinHttpFailure("WinHttpOpen");
+        LogLastError("WinHttpOpen");
         return kSessionError;
     }
     passed();
     // Certificates are checked, and an https page is never followed to a plain http address
     // (the transport's default; set explicitly so that no other default applies).
-    SetDwordOption(h.session.get(), WINHTTP_OPTION_REDIRECT_POLICY,
+    SetDwordOption(h.session.Get(), WINHTTP_OPTION_REDIRECT_POLICY,
                    WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
 
-    if (!WinHttpSetTimeouts(h.session.get(), timeout, timeout, timeout, timeout)) {
-        LogWinHttpFailure("WinHttpSetTimeouts");
+    if (!WinHttpSetTimeouts(h.session.Get(), timeout, timeout, timeout, timeout)) {
+        LogLastError("WinHttpSetTimeouts");
         return kTimeoutError;
     }
     passed();
 
-    h.connection.Reset(WinHttpConnect(h.session.get(), W(target.host), target.port, 0));
+    h.connection.Reset(WinHttpConnect(h.session.Get(), W(target.host), target.port, 0));
     if (!h.connection) {
-        LogWinHttpFailure("WinHttpConnect");
+        LogLastError("WinHttpConnect");
         return kConnectError;
     }
     passed();
 
     const std::u16string verb = Wide(HttpMethodName(method));
-    h.request.Reset(WinHttpOpenRequest(h.connection.get(), W(verb), W(target.path), nullptr,
+    h.request.Reset(WinHttpOpenRequest(h.connection.Get(), W(verb), W(target.path), nullptr,
                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                        target.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!h.request) {
-        LogWinHttpFailure("WinHttpOpenRequest");
+        LogLastError("WinHttpOpenRequest");
         return kRequestError;
     }
     passed();
-    HINTERNET request = h.request.get();
+    HINTERNET request = h.request.Get();
     // The wait for the response headers is a phase of its own to the transport; it gets the
     // same time-out (otherwise a server that accepts and never answers holds us far longer).
     SetDwordOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, timeout);
 
     auto failOption = [pumps](const char* call, const char* text) {
-        LogWinHttpFailure(call);
+        LogLastError(call);
         if (pumps)
             pumps->Skip();
         return text;
@@ -157,7 +158,7 @@ const char* OpenWinHttp(const RequestTarget& target,
     // waits about 40 ms for its body to be acknowledged (the headers and the body go out in two
     // writes); a fresh connection to the service does not.
     if (!SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE))
-        LogWinHttpFailure("WinHttpSetOption(DISABLE_KEEP_ALIVE)");
+        LogLastError("WinHttpSetOption(DISABLE_KEEP_ALIVE)");
     if (!cookies) {
         if (!SetDwordOption(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES))
             return failOption("WinHttpSetOption(DISABLE_COOKIES)", kCookieOptionError);
@@ -173,7 +174,7 @@ const char* OpenWinHttp(const RequestTarget& target,
         if (!WinHttpAddRequestHeaders(request, W(wideHeaders),
                                       static_cast<DWORD>(wideHeaders.size()),
                                       WINHTTP_ADDREQ_FLAG_ADD)) {
-            LogWinHttpFailure("WinHttpAddRequestHeaders");
+            LogLastError("WinHttpAddRequestHeaders");
             return kHeaderError;
         }
     }
@@ -202,7 +203,7 @@ Text RunWebRequest(const Text& url,
 
     RequestTarget target;
     if (!CrackRequestUrl(url, &target)) {
-        LogWinHttpFailure("WinHttpCrackUrl");
+        LogLastError("WinHttpCrackUrl");
         return fail(kUrlError);
     }
     pumps.Passed();

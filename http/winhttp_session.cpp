@@ -2,22 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "core/codepage.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "http/answer.h"
 #include "http/transfer.h"
-
-void LogWinHttpFailure(const char* call) {
-    char line[160];
-    std::snprintf(line, sizeof line, "lanzifang: %s failed: %lu\n", call,
-                  static_cast<unsigned long>(GetLastError()));
-    OutputDebugStringA(line);
-}
 
 bool CrackRequestUrl(const Text& url, RequestTarget* target) {
     const std::u16string wide = codepage::ToWide(url, codepage::kGbk);
@@ -68,7 +61,7 @@ bool RawHeaders(HINTERNET request, std::u16string& block) {
     block.assign(size / sizeof(char16_t) + 1, u'\0');
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                              block.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
-        LogWinHttpFailure("WinHttpQueryHeaders");
+        LogLastError("WinHttpQueryHeaders");
         return false;
     }
     block.resize(size / sizeof(char16_t));
@@ -96,7 +89,7 @@ struct ExchangeState {
 
 template <typename Buffer>
 Exchange ReadBody(ExchangeState<Buffer>& x, const AnswerFraming& framing) {
-    HINTERNET request = x.request.get();
+    HINTERNET request = x.request.Get();
     Buffer& body = x.body;
     const long long announced = framing.chunked ? -1 : framing.length;
     for (;;) {
@@ -104,7 +97,7 @@ Exchange ReadBody(ExchangeState<Buffer>& x, const AnswerFraming& framing) {
             return Exchange::kTimedOutReading;
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) {
-            LogWinHttpFailure("WinHttpQueryDataAvailable");
+            LogLastError("WinHttpQueryDataAvailable");
             return Exchange::kReadFailed;
         }
         if (available < 1)
@@ -129,7 +122,7 @@ Exchange ReadBody(ExchangeState<Buffer>& x, const AnswerFraming& framing) {
         body.resize(have + want);
         DWORD read = 0;
         if (!WinHttpReadData(request, &body[have], static_cast<DWORD>(want), &read)) {
-            LogWinHttpFailure("WinHttpReadData");
+            LogLastError("WinHttpReadData");
             body.resize(have);
             return Exchange::kReadFailed;
         }
@@ -156,17 +149,17 @@ Exchange ReadBody(ExchangeState<Buffer>& x, const AnswerFraming& framing) {
 
 template <typename Buffer>
 void RunExchange(ExchangeState<Buffer>& x) {
-    HINTERNET request = x.request.get();
+    HINTERNET request = x.request.Get();
     const DWORD length = static_cast<DWORD>(x.sendBody.size());
     if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             length ? x.sendBody.data() : WINHTTP_NO_REQUEST_DATA, length, length,
                             0)) {
-        LogWinHttpFailure("WinHttpSendRequest");
+        LogLastError("WinHttpSendRequest");
         x.result = Exchange::kSendFailed;
         return;
     }
     if (!WinHttpReceiveResponse(request, nullptr)) {
-        LogWinHttpFailure("WinHttpReceiveResponse");
+        LogLastError("WinHttpReceiveResponse");
         x.result = Exchange::kNoAnswer;
         return;
     }

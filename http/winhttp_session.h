@@ -1,4 +1,4 @@
-// Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): a handle owner, the
+// Pieces shared by the two WinHTTP users (WebRequest and FetchUrlBytes): the handle owner, the
 // address cracker and the bounded body reader. Includes winhttp.h; never include it beside
 // wininet.h.
 #pragma once
@@ -8,36 +8,17 @@
 #include <winhttp.h>
 
 #include <string>
-#include <utility>
 
+#include "core/owner.h"
 #include "core/types.h"
 
-// Owns one WinHTTP handle and closes it when it goes.
-class WinHttpHandle {
-  public:
-    WinHttpHandle() = default;
-    explicit WinHttpHandle(HINTERNET h) : h_(h) {}
-    WinHttpHandle(WinHttpHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    WinHttpHandle& operator=(WinHttpHandle&& o) noexcept {
-        if (this != &o)
-            Reset(std::exchange(o.h_, nullptr));
-        return *this;
-    }
-    WinHttpHandle(const WinHttpHandle&) = delete;
-    WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-    ~WinHttpHandle() { Reset(nullptr); }
-
-    void Reset(HINTERNET h) {
-        if (h_)
-            WinHttpCloseHandle(h_);
-        h_ = h;
-    }
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-  private:
-    HINTERNET h_ = nullptr;
+// A WinHTTP handle (session, connection or request), closed when its owner goes.
+struct WinHttpHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle h) { return WinHttpCloseHandle(h) != FALSE; }
 };
+using WinHttpHandle = Owner<WinHttpHandleTraits>;
 
 // What a request is made from: the parts of its address as WinHTTP wants them.
 struct RequestTarget {
@@ -50,9 +31,6 @@ struct RequestTarget {
 // Cracks `url` (GBK text) into `target`; false when it is empty, cannot be cracked or names
 // no host.
 bool CrackRequestUrl(const Text& url, RequestTarget* target);
-
-// Writes "<call> failed: <error>" to the debug log.
-void LogWinHttpFailure(const char* call);
 
 // How an exchange (send, receive, read the body) ended.
 enum class Exchange {
