@@ -4,13 +4,15 @@
 #include "http/plain_connection.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "core/owner.h"
 #include "http/transfer.h"
 
 namespace {
+
+constexpr size_t kLargestRead = 1024 * 1024;
 
 // Winsock for the length of one call (the calls count, so this nests with any other user).
 class WinsockUse {
@@ -148,16 +150,23 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
     if (!SendAll(socket.Get(), request, deadlines, stop))
         return PlainExchange::kNotSent;
     bool arrived = false;
-    std::vector<char> buffer(1024 * 1024);
+    // Most answers are a few kilobytes: the buffer starts small and grows to a megabyte once a
+    // read fills it (a megabyte asked for at every call cost a page fault per 4 KiB of it).
+    size_t size = 64 * 1024;
+    std::unique_ptr<char[]> buffer(new char[size]);
     while (reader.state() == AnswerReader::State::kReading && !(enough && enough())) {
         // A time-out or a stop leaves the reader incomplete: not a whole answer.
         if (stop || MillisecondsLeft(deadlines.answer) == 0)
             break;
         // What has arrived is taken at once; only an empty socket is waited for.
-        const int n = recv(socket.Get(), buffer.data(), static_cast<int>(buffer.size()), 0);
+        const int n = recv(socket.Get(), buffer.get(), static_cast<int>(size), 0);
         if (n > 0) {
             arrived = true;
-            reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
+            reader.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)));
+            if (static_cast<size_t>(n) == size && size < kLargestRead) {
+                size = kLargestRead;
+                buffer.reset(new char[size]);
+            }
         } else if (n == 0) {
             if (arrived)
                 reader.Close();
