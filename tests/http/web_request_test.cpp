@@ -500,6 +500,18 @@ TEST(WebRequestTls, RedirectWithinHttpsIsFollowed) {
     EXPECT_EQ(nettest::CountRequestsTo("/t/w/secure-hop/to"), 1);
 }
 
+TEST(WebRequestTls, PlainPageRedirectedToHttpsIsFollowed) {
+    const std::string to = nettest::TrustedUrl("/t/w/up/secure");
+    ASSERT_FALSE(to.empty()) << "the test needs the service's trusted TLS port";
+    ASSERT_TRUE(SetFault({{"path", "/t/w/up"}, {"redirect", to}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/up/secure"}, {"status", "200"}, {"body", "secured"}}));
+    Text status;
+    EXPECT_EQ(WebRequest(Url("/t/w/up"), 0, "", "", {.timeout_seconds = 5, .status = &status}),
+              "secured");
+    EXPECT_EQ(status, "200 OK");
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/up/secure"), 1);
+}
+
 // --- pumping ---
 
 int g_posted = 0;
