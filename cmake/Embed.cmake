@@ -1,5 +1,5 @@
 # lzf_embed(<target> <symbol> <file> [<symbol> <file> ...])
-# Carries files inside the program as read-only data. Each symbol becomes
+# Carries files inside the program as read-only data (on Windows in .rdata). Each symbol becomes
 #   extern "C" const unsigned char <symbol>[];  extern "C" const unsigned char <symbol>_end[];
 # declared in the generated header "embedded/<target>.h" with an accessor
 #   inline EmbeddedBlob <symbol>_blob();  (data pointer and size)
@@ -12,6 +12,9 @@ function(lzf_embed target)
   set(hdr "${dir}/embedded/${target}.h")
   if(LZF_WINDOWS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(prefix "_")
+    set(section ".section .rdata,\"dr\"")
+  elseif(LZF_WINDOWS)
+    set(prefix "")
     set(section ".section .rdata,\"dr\"")
   else()
     set(prefix "")
