@@ -1,5 +1,8 @@
 #include "app/animation.h"
 
+#include <psapi.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -45,6 +48,26 @@ void PresentFrame(HWND window, int frame) {
         frameObserver(window, frame, drawn);
 }
 
+// After the last frame the frames' bytes are not read again: their pages of the program image
+// go back to the system. Taking pages out of the working set is what VirtualUnlock does on
+// unlocked pages; Wine ignores that, but drops them on a reset (MEM_RESET). The pages are a
+// clean mapping of the program file either way, so a later read would only fetch them again.
+void GiveBackFramePages() {
+    const EmbeddedBlob block = AnimationFramesBlock();
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const auto page = static_cast<std::uintptr_t>(system.dwPageSize);
+    const auto begin = reinterpret_cast<std::uintptr_t>(block.data);
+    // Only whole pages inside the block: its edges share pages with other data.
+    const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+    const std::uintptr_t last = (begin + block.size) & ~(page - 1);
+    if (last <= first)
+        return;
+    void* start = reinterpret_cast<void*>(first);
+    VirtualUnlock(start, last - first);  // "not locked" is its answer for pages it trimmed
+    VirtualAlloc(start, last - first, MEM_RESET, PAGE_READONLY);
+}
+
 }  // namespace
 
 void SetAnimationPngControl(PngControl* control) {
@@ -82,10 +105,18 @@ void LogStartupEvent(const char* what, int number, double atMs, double tookUs) {
     }();
     if (!log)
         return;
+    // The process's own memory counters at each step, to see what start-up holds and when.
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    K32GetProcessMemoryInfo(GetCurrentProcess(),
+                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    const double ws = memory.WorkingSetSize / 1048576.0;
+    const double priv = memory.PrivateUsage / 1048576.0;
     if (number > 0)
-        std::fprintf(log, "%s %d at %.1f took %.0f\n", what, number, atMs, tookUs);
+        std::fprintf(log, "%s %d at %.1f took %.0f ws %.1f private %.1f\n", what, number, atMs,
+                     tookUs, ws, priv);
     else
-        std::fprintf(log, "%s at %.1f\n", what, atMs);
+        std::fprintf(log, "%s at %.1f ws %.1f private %.1f\n", what, atMs, ws, priv);
     std::fflush(log);
 }
 
@@ -109,6 +140,7 @@ void ShowFrame(HWND animationWindow, int frame) {
 
 void FinishAnimation(HWND animationWindow) {
     PresentFrame(animationWindow, kAnimationFrameCount);
+    GiveBackFramePages();
     ui::SetTimerInterval(animationWindow, TimerName(kAnimationFrameCount).c_str(), 0);
     ui::CloseLayoutWindow(animationWindow);
     if (HWND main = CreateMainWindow()) {

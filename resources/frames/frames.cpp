@@ -19,3 +19,7 @@ EmbeddedBlob AnimationFrame(int frame) {
         return {nullptr, 0};
     return kFrames[frame - 1]();
 }
+
+EmbeddedBlob AnimationFramesBlock() {
+    return {lzf_frame_01, static_cast<std::size_t>(lzf_frame_35_end - lzf_frame_01)};
+}

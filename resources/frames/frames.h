@@ -10,3 +10,7 @@ inline constexpr int kAnimationFrameHeight = 331;
 
 // The PNG bytes of frame `frame` (1 ... 35); an empty blob for any other number.
 EmbeddedBlob AnimationFrame(int frame);
+
+// All 35 frames as one block: they lie back to back in the program's data, in display order,
+// with nothing else between them.
+EmbeddedBlob AnimationFramesBlock();

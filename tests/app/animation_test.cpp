@@ -2,12 +2,14 @@
 // the hand-over to the main window, and Esc.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "app/animation.h"
 #include "app/program_windows.h"
 #include "decor/gdiplus_runtime.h"
 #include "decor/png_control.h"
+#include "resources/frames/frames.h"
 #include "ui/window.h"
 
 namespace {
@@ -52,8 +54,20 @@ class Animation : public testing::Test {
     PngControl control_;
 };
 
+// A checksum of every frame's bytes.
+std::uint64_t FramesChecksum() {
+    std::uint64_t sum = 1469598103934665603ull;
+    for (int k = 1; k <= kAnimationFrameCount; ++k) {
+        EmbeddedBlob png = AnimationFrame(k);
+        for (std::size_t i = 0; i < png.size; ++i)
+            sum = (sum ^ png.data[i]) * 1099511628211ull;
+    }
+    return sum;
+}
+
 TEST_F(Animation, ShowsEveryFrameOnceInOrderThenOpensTheMainWindow) {
     std::size_t imagesBefore = LiveStreamImageCount();
+    const std::uint64_t framesBefore = FramesChecksum();
     RunAnimationWindowModal();  // returns once the animation window has gone
 
     ASSERT_EQ(shown.size(), 35u);
@@ -75,6 +89,8 @@ TEST_F(Animation, ShowsEveryFrameOnceInOrderThenOpensTheMainWindow) {
     EXPECT_FALSE(IsWindow(control_.GetWindowHandle()));
     // The frames were decoded as they were shown and released with their window.
     EXPECT_EQ(LiveStreamImageCount(), imagesBefore);
+    // Their pages went back to the system after the last one; read again, the bytes are intact.
+    EXPECT_EQ(FramesChecksum(), framesBefore);
 }
 
 TEST_F(Animation, EscapeStopsTheChainAndNoMainWindowOpens) {

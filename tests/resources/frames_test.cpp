@@ -28,6 +28,25 @@ TEST(AnimationFrames, ThirtyFiveDistinctFramesWithinTheSizeRange) {
     EXPECT_EQ(AnimationFrame(36).size, 0u);
 }
 
+// The start-up hands the block's pages back to the system after the last frame: it must hold
+// every frame and nothing else, or other data would share those pages.
+TEST(AnimationFrames, TheBlockHoldsEveryFrameBackToBackAndNothingElse) {
+    const EmbeddedBlob block = AnimationFramesBlock();
+    const unsigned char* end = block.data + block.size;
+    std::size_t frameBytes = 0;
+    for (int k = 1; k <= kAnimationFrameCount; ++k) {
+        EmbeddedBlob png = AnimationFrame(k);
+        EXPECT_GE(png.data, block.data) << "frame " << k;
+        EXPECT_LE(png.data + png.size, end) << "frame " << k;
+        frameBytes += png.size;
+    }
+    EXPECT_EQ(AnimationFrame(1).data, block.data);
+    EXPECT_EQ(AnimationFrame(kAnimationFrameCount).data + AnimationFrame(kAnimationFrameCount).size,
+              end);
+    // Between two frames at most their alignment padding.
+    EXPECT_LE(block.size, frameBytes + 16u * kAnimationFrameCount);
+}
+
 struct Decoded {
     png_uint_32 width = 0, height = 0;
     png_uint_32 format = 0;
