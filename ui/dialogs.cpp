@@ -40,6 +40,36 @@ std::wstring UsableFileName(const Text& name) {
     return w;
 }
 
+// The common dialogs' library is loaded when the first save dialog opens, not with the
+// program: loading it brings the print spooler's stack along (several megabytes under Wine)
+// into every process, also one that never saves a file. Once loaded it stays, since the
+// shell objects a dialog leaves behind may still call into it.
+struct SaveDialogFunctions {
+    decltype(&GetSaveFileNameW) show = nullptr;
+    decltype(&CommDlgExtendedError) lastError = nullptr;
+};
+
+SaveDialogFunctions LoadSaveDialog() {
+    static const SaveDialogFunctions functions = [] {
+        SaveDialogFunctions loaded;
+        HMODULE library = LoadLibraryW(L"comdlg32.dll");
+        if (!library) {
+            LogLastError("LoadLibraryW(comdlg32.dll)");
+            return loaded;
+        }
+        loaded.show = reinterpret_cast<decltype(&GetSaveFileNameW)>(
+            reinterpret_cast<void*>(GetProcAddress(library, "GetSaveFileNameW")));
+        loaded.lastError = reinterpret_cast<decltype(&CommDlgExtendedError)>(
+            reinterpret_cast<void*>(GetProcAddress(library, "CommDlgExtendedError")));
+        if (!loaded.show || !loaded.lastError) {
+            LogLastError("GetProcAddress(comdlg32.dll)");
+            loaded = {};
+        }
+        return loaded;
+    }();
+    return functions;
+}
+
 // The path the user chose in the dialog (or the observer's answer), empty when cancelled.
 // `proposed` is the name the dialog offers.
 std::wstring AskForPath(const SaveDialogRequest& request, const std::wstring& proposed) {
@@ -68,9 +98,12 @@ std::wstring AskForPath(const SaveDialogRequest& request, const std::wstring& pr
     ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     ofn.Flags =
         OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (GetSaveFileNameW(&ofn))
+    const SaveDialogFunctions dialog = LoadSaveDialog();
+    if (!dialog.show)
+        return {};
+    if (dialog.show(&ofn))
         return file.c_str();
-    if (CommDlgExtendedError() != 0)  // 0: the user cancelled
+    if (dialog.lastError() != 0)  // 0: the user cancelled
         LogLastError("GetSaveFileNameW");
     return {};
 }
