@@ -16,6 +16,7 @@
 #include "http/fetch_url.h"
 #include "http/inet_request.h"
 #include "ui/dialogs.h"
+#include "ui/handles.h"
 #include "ui/properties.h"
 #include "ui/threads.h"
 #include "ui/window.h"
@@ -37,7 +38,11 @@ class FontDownload {
     std::wstring path;
     Text id;
     InetCancelToken transfer;
-    bool saved = false;  // written by the worker, read once it has ended
+    bool saved = false;  // written by the worker, read once `decided` is set
+    // Set by the worker when the outcome is known (saved, failed or cancelled), before it gives
+    // back the received bytes: the user's message does not wait for the system to take back a
+    // buffer the size of the font. After that the worker no longer touches this object.
+    ui::OwnedHandle decided{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
     // Whichever comes first wins: the cancel (the button, the window closing) or the finish
     // (every byte written, the file about to replace the chosen one). A cancel that loses is
@@ -78,18 +83,25 @@ std::wstring AskSavePath(const char* title, const char* filter, const char* exte
     return ui::ShowSaveDialog(kSaveDialog, dialog);
 }
 
-// The worker: the transfer and the file, nothing on the window.
-void DownloadFontFile(FontDownload& download) {
+// The transfer and the file; returns the received bytes for the caller to release.
+Bytes TransferAndSave(FontDownload& download) {
     Text body = "id=" + download.id;
     InetResult result;
     Bytes font =
         InetRequest(CatalogueUrl("Download/" + download.id), 1, body, DownloadHeaders(body.size()),
                     {.result = &result, .cancel = &download.transfer});
     if (result.cancelled || download.Cancelled())
-        return;
+        return font;
     download.saved = result.status == 200 && result.complete && !font.empty() &&
                      WriteFileWhole(download.path, font, [&] { return download.Finish(); });
+    return font;
 }
+
+// The worker: the transfer and the file, nothing on the window.
+void DownloadFontFile(FontDownload& download) {
+    Bytes font = TransferAndSave(download);
+    SetEvent(download.decided.Get());
+}  // the bytes go back to the system here, while the window thread goes on
 
 }  // namespace
 
@@ -118,7 +130,9 @@ void StartFontDownload() {
     download.id = ui::GetText(kFontIdField);
 
     ui::OwnedHandle worker = ui::RunInThread([&download] { DownloadFontFile(download); });
-    ui::WaitForThreadPumping(worker.Get(), 0);
+    // Without its event (the system had none to give) the wait is for the worker's end.
+    if (worker)
+        ui::WaitForThreadPumping(download.decided ? download.decided.Get() : worker.Get(), 0);
     worker.Reset();
     // A cancel (the button, or the window closing) has restored everything already.
     if (download.Cancelled() || !ui::MainWindow()) {
