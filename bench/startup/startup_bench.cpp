@@ -135,7 +135,8 @@ double TimeToWindow(const std::wstring& exe, const wchar_t* className, size_t* w
 
 // The program's log of one start: "<step> at <ms>" and "frame <k> at <ms> took <us>".
 struct ProgramLog {
-    std::map<std::string, double> at;  // step -> ms since process creation
+    std::map<std::string, double> at;          // step -> ms since process creation
+    std::map<std::string, double> workingSet;  // step -> MiB, the program's own counter
     std::vector<double> frameUs;
     double firstFrameMs = 0;
     double lastFrameMs = 0;
@@ -150,13 +151,19 @@ bool ReadLog(const std::wstring& path, ProgramLog& log) {
         int frame = 0;
         double at = 0, took = 0;
         char step[64];
-        if (std::sscanf(line, "frame %d at %lf took %lf", &frame, &at, &took) == 3) {
+        double ws = 0;
+        int fields = std::sscanf(line, "frame %d at %lf took %lf ws %lf", &frame, &at, &took, &ws);
+        if (fields >= 3) {
             log.frameUs.push_back(took);
             if (frame == 1)
                 log.firstFrameMs = at;
             log.lastFrameMs = at;
-        } else if (std::sscanf(line, "%63s at %lf", step, &at) == 2) {
+            if (fields == 4)
+                log.workingSet[frame == 1 ? "frame1" : "frame35"] = ws;
+        } else if ((fields = std::sscanf(line, "%63s at %lf ws %lf", step, &at, &ws)) >= 2) {
             log.at[step] = at;
+            if (fields == 3)
+                log.workingSet[step] = ws;
         }
     }
     std::fclose(f);
@@ -227,6 +234,7 @@ int main(int argc, char** argv) {
     std::vector<double> chains, bares, ours, beyond, ratios, frames;
     std::vector<std::vector<double>> spans(std::size(kSpans));
     std::vector<double> shownToVisible, bareSets, ourSets;
+    std::map<std::string, std::vector<double>> stepSets;
     for (int i = 1; i <= runs; ++i) {
         // Round by round, so that the three see the same load of the machine.
         const double chain = MeasureTimerChain();
@@ -243,6 +251,8 @@ int main(int argc, char** argv) {
                     visible / (chain + bare));
         bareSets.push_back(bareMemory / 1048576.0);
         ourSets.push_back(ourMemory / 1048576.0);
+        for (const auto& [step, mib] : log.workingSet)
+            stepSets[step].push_back(mib);
         chains.push_back(chain);
         bares.push_back(bare);
         ours.push_back(visible);
@@ -275,6 +285,15 @@ int main(int argc, char** argv) {
     std::printf("  %-52s %8.1f\n", "shown -> seen visible from outside", Median(shownToVisible));
     std::printf("working set when the window is visible: ours %.1f MiB, bare program %.1f MiB\n",
                 Median(ourSets), Median(bareSets));
+    if (!stepSets.empty()) {
+        std::printf("working set of ours at each step (its own counter, medians, MiB):\n");
+        for (const char* step :
+             {"program-main", "decoration-runtime", "update-check", "skin-library",
+              "animation-window", "frame1", "frame35", "main-window-created", "main-window"}) {
+            if (auto it = stepSets.find(step); it != stepSets.end())
+                std::printf("  %-22s %8.1f\n", step, Median(it->second));
+        }
+    }
     std::printf("frames: median %.2f ms to decode, compose and present (%zu frames)\n",
                 Median(frames) / 1000, frames.size());
     return 0;
