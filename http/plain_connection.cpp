@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/owner.h"
+#include "http/host_lookup.h"
 #include "http/transfer.h"
 
 namespace {
@@ -39,17 +40,6 @@ struct SocketTraits {
 };
 using Socket = Owner<SocketTraits>;
 
-// The addresses a name resolved to, given back when their owner goes.
-struct AddressListTraits {
-    using Handle = addrinfo*;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle list) {
-        freeaddrinfo(list);
-        return true;
-    }
-};
-using AddressList = Owner<AddressListTraits>;
-
 // Waits until the socket is readable (or writable), in slices short enough to see `stop`.
 // False when the deadline passed or `stop` was set first.
 bool WaitFor(SOCKET s, bool write, ULONGLONG deadline, const std::atomic<bool>& stop) {
@@ -80,22 +70,16 @@ bool Connect(Socket& socket,
              int port,
              ULONGLONG deadline,
              const std::atomic<bool>& stop) {
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* resolved = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &resolved) != 0)
-        return false;
-    const AddressList found(resolved);
     bool connected = false;
-    for (addrinfo* a = found.Get(); a && !connected; a = a->ai_next) {
-        socket.Reset(::socket(a->ai_family, a->ai_socktype, a->ai_protocol));
+    for (const HostAddress& a : LookUpHost(host, port, deadline, stop)) {
+        if (connected)
+            break;
+        socket.Reset(::socket(a.family, a.socktype, a.protocol));
         if (!socket)
             continue;
         u_long nonBlocking = 1;
         ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);
-        if (connect(socket.Get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+        if (connect(socket.Get(), reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0) {
             connected = true;
         } else if (WSAGetLastError() == WSAEWOULDBLOCK &&
                    WaitFor(socket.Get(), true, deadline, stop)) {
