@@ -59,20 +59,13 @@ struct Remembered {
 std::mutex g_rememberedLock;
 std::map<std::string, Remembered> g_remembered;  // by "host:port"
 
-// An event or a thread: kernel objects closed with CloseHandle.
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
-};
-
 // One lookup, shared by the thread doing it and the caller waiting for it; whichever goes last
 // lets go of it. `addresses` is the thread's until `finished` is set.
 struct Lookup {
     std::string host;
     std::string service;
     std::vector<HostAddress> addresses;
-    Owner<KernelTraits> finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 DWORD WINAPI LookUpOnItsOwn(void* parameter) {
@@ -113,9 +106,9 @@ std::vector<HostAddress> LookUpHost(const Text& host,
     lookup->host = host;
     lookup->service = service;
     auto* handOver = new std::shared_ptr<Lookup>(lookup);
-    const Owner<KernelTraits> thread(
-        lookup->finished ? CreateThread(nullptr, 0, LookUpOnItsOwn, handOver, 0, nullptr)
-                         : nullptr);
+    const KernelHandle thread(lookup->finished
+                                  ? CreateThread(nullptr, 0, LookUpOnItsOwn, handOver, 0, nullptr)
+                                  : nullptr);
     if (!thread) {
         delete handOver;
         return Resolve(host, service, 0);  // no thread to be had: look it up here

@@ -15,11 +15,12 @@
 #include "http/headers.h"
 #include "http/inet_hop.h"
 #include "http/request_text.h"
+#include "http/transfer.h"
 
 // --- InetCancelToken ---
 
 bool CancelEventTraits::Close(Handle h) {
-    return CloseHandle(h) != FALSE;
+    return KernelHandleTraits::Close(h);
 }
 
 InetCancelToken::InetCancelToken() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}

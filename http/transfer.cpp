@@ -4,16 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "core/owner.h"
-
 namespace {
-
-// A thread's handle, closed when its owner goes.
-struct ThreadHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static bool Close(Handle h) { return CloseHandle(h) != FALSE; }
-};
 
 DWORD WINAPI TransferThread(void* parameter) {
     std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
@@ -27,8 +18,7 @@ bool RunTransfer(std::function<void()> job, DWORD timeout_ms, HANDLE cancel) {
     auto* owned = new (std::nothrow) std::function<void()>(std::move(job));
     if (!owned)
         return false;
-    const Owner<ThreadHandleTraits> thread(
-        CreateThread(nullptr, 0, TransferThread, owned, 0, nullptr));
+    const KernelHandle thread(CreateThread(nullptr, 0, TransferThread, owned, 0, nullptr));
     if (!thread) {
         (*owned)();
         delete owned;

@@ -9,6 +9,16 @@
 
 #include <functional>
 
+#include "core/owner.h"
+
+// Threads and events of the engines, closed when their owner goes.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle handle) { return CloseHandle(handle) != FALSE; }
+};
+using KernelHandle = Owner<KernelHandleTraits>;
+
 // Runs `job` on a new thread and waits until it returns, `timeout_ms` pass (INFINITE for no
 // limit) or `cancel` (an event; may be null) is set. True when the job returned. Otherwise the
 // job keeps running on its own: it must own everything it touches (hold it by shared_ptr) and
