@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string_view>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_state.h"
@@ -83,17 +84,27 @@ std::wstring AskSavePath(const char* title, const char* filter, const char* exte
     return ui::ShowSaveDialog(kSaveDialog, dialog);
 }
 
-// The transfer and the file; returns the received bytes for the caller to release.
+// The transfer and the file; returns the received bytes for the caller to release. Over the
+// program's own connection the font is written to the partial file as it arrives rather than
+// held whole; otherwise (https, a proxy, a compressed answer) the received bytes are written
+// once they are all here. Either way the chosen file is replaced only by a whole 200 answer,
+// and the partial file is gone before the outcome is told.
 Bytes TransferAndSave(FontDownload& download) {
     Text body = "id=" + download.id;
     InetResult result;
+    PartialFile file(download.path);
+    auto write = [&file](std::string_view bytes) { return file.Write(bytes.data(), bytes.size()); };
     Bytes font =
         InetRequest(CatalogueUrl("Download/" + download.id), 1, body, DownloadHeaders(body.size()),
-                    {.result = &result, .cancel = &download.transfer});
+                    {.result = &result, .cancel = &download.transfer, .body_sink = write});
     if (result.cancelled || download.Cancelled())
         return font;
-    download.saved = result.status == 200 && result.complete && !font.empty() &&
-                     WriteFileWhole(download.path, font, [&] { return download.Finish(); });
+    const bool whole = result.status == 200 && result.complete;
+    auto mayReplace = [&] { return download.Finish(); };
+    if (result.sunk)
+        download.saved = whole && file.Size() > 0 && file.Commit(mayReplace);
+    else
+        download.saved = whole && !font.empty() && WriteFileWhole(download.path, font, mayReplace);
     return font;
 }
 

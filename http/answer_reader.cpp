@@ -78,9 +78,17 @@ AnswerReader::State AnswerReader::Break() {
 }
 
 bool AnswerReader::Append(std::string_view data) {
-    if (data.size() > limit_ - body_.size()) {
+    if (data.size() > limit_ - received_) {
         Break();
         return false;
+    }
+    received_ += data.size();
+    if (sinking_) {
+        if (!data.empty() && !sink_(data)) {
+            Break();
+            return false;
+        }
+        return true;
     }
     try {
         const size_t need = body_.size() + data.size();
@@ -148,6 +156,9 @@ AnswerReader::State AnswerReader::Feed(std::string_view data) {
                     headerBlock_.clear();
                     break;  // an interim answer: the real one follows
                 }
+                sinking_ = sink_ && status >= 200 && status < 300 &&
+                           framing_.coding == ContentCoding::kIdentity &&
+                           AnswerHasBody(status, head_);
                 if (!AnswerHasBody(status, head_)) {
                     state_ = State::kComplete;
                 } else if (framing_.chunked) {
@@ -205,7 +216,7 @@ AnswerReader::State AnswerReader::Feed(std::string_view data) {
                     stage_ = Stage::kChunkSize;
                 } else if (stage_ == Stage::kChunkSize) {
                     unsigned long long size = 0;
-                    if (!ChunkSize(line, &size) || size > limit_ - body_.size())
+                    if (!ChunkSize(line, &size) || size > limit_ - received_)
                         return Break();
                     left_ = size;
                     stage_ = size == 0 ? Stage::kTrailers : Stage::kChunkData;

@@ -6,8 +6,10 @@
 // only feeds it what it receives.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/types.h"
 #include "http/answer.h"
@@ -20,9 +22,20 @@ class AnswerReader {
         kBroken,    // the answer is malformed, cut short or larger than the limit
     };
 
+    // Takes body bytes as they arrive; false when it could not keep them.
+    using BodySink = std::function<bool(std::string_view)>;
+
     // `limit` bounds the body as it arrives (before any content decoding); `head` says the
     // request was HEAD, whose answer has no body.
     AnswerReader(size_t limit, bool head) : limit_(limit), head_(head) {}
+
+    // The body of a final 2xx answer without a content coding goes to `sink` as it arrives
+    // instead of into Body(), so that a large download is never held whole; any other body
+    // (a redirect's, an error page, a compressed one) is held as without a sink. A false from
+    // the sink breaks the answer. Given before the first Feed.
+    void SetBodySink(BodySink sink) { sink_ = std::move(sink); }
+    // Whether the body of this answer goes (or went) to the sink.
+    bool BodySunk() const { return sinking_; }
 
     // Takes the next bytes of the connection. Bytes after a complete answer are ignored.
     State Feed(std::string_view bytes);
@@ -55,5 +68,8 @@ class AnswerReader {
     AnswerFraming framing_;
     unsigned long long left_ = 0;  // bytes of the body or of the chunk still to come
     size_t trailerBytes_ = 0;
+    unsigned long long received_ = 0;  // body bytes taken, held or sunk
     Bytes body_;
+    BodySink sink_;
+    bool sinking_ = false;
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -129,12 +130,24 @@ struct Exchange {
     bool storeCookies = false;
     std::atomic<bool> stop{false};
     InetHopAnswer answer;
+    // The caller's body sink, called under `sinkLock` while `sinkOpen`: a caller that gives up
+    // on the transfer closes it, after which the transfer, which goes on by itself for a
+    // moment, writes nowhere.
+    std::function<bool(std::string_view)> sink;
+    std::mutex sinkLock;
+    bool sinkOpen = true;
 };
 
 // Sends the request and reads the answer: what runs on the transfer's thread.
 void Run(Exchange& e) {
     InetHopAnswer& a = e.answer;
     AnswerReader reader(static_cast<size_t>(kInetMaxResponseBytes), e.head);
+    if (e.sink) {
+        reader.SetBodySink([&e](std::string_view bytes) {
+            const std::lock_guard<std::mutex> guard(e.sinkLock);
+            return e.sinkOpen && !e.stop && e.sink(bytes);
+        });
+    }
     // The answer to follow elsewhere is its header block: the body of a redirect is of no use.
     auto redirect = [&]() {
         return !reader.HeaderBlock().empty() && IsInetRedirect(reader.Framing().status) &&
@@ -157,6 +170,7 @@ void Run(Exchange& e) {
     if (e.storeCookies)
         StoreCookies(e.cookieAddress, e.path, block);
     a.sound = true;
+    a.sunk = reader.BodySunk();
     if (e.follow && redirect()) {
         a.location = AnswerHeaderValue(block, "Location");
         return;
@@ -197,6 +211,7 @@ bool CarryOverOwnConnection(const InetHop& hop, InetHopAnswer* answer, HANDLE ca
     e->head = hop.method == 2;
     e->follow = hop.follow;
     e->storeCookies = hop.transport_cookies;
+    e->sink = hop.body_sink;
 
     const bool ended = RunTransfer(
         [e]() {
@@ -211,6 +226,9 @@ bool CarryOverOwnConnection(const InetHop& hop, InetHopAnswer* answer, HANDLE ca
         INFINITE, cancel);
     if (!ended) {
         e->stop = true;
+        // Waits at most for a write under way.
+        const std::lock_guard<std::mutex> guard(e->sinkLock);
+        e->sinkOpen = false;
         return false;
     }
     *answer = std::move(e->answer);

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string_view>
+
 #include "core/types.h"
 #include "http/answer.h"
 
@@ -18,6 +21,8 @@ struct InetHop {
     bool follow = false;  // a redirect with a Location is the answer; its body is not read
     bool transport_cookies = false;  // no jar: the transport's cookie store is used
     Text proxy;                      // "host:port", empty for none
+    // The caller's body sink (see InetRequestOptions); only the own connection takes it.
+    std::function<bool(std::string_view)> body_sink;
 };
 
 struct InetHopAnswer {
@@ -28,6 +33,7 @@ struct InetHopAnswer {
     Text location;        // the target of a redirect to follow
     bool sound = false;   // framing and coding can be trusted
     bool failed = false;  // cut short, broken or over the size bound
+    bool sunk = false;    // the body went to the hop's body sink, not into `body`
     Bytes body;           // decoded
 };
 

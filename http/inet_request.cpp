@@ -131,6 +131,7 @@ Bytes RequestHop(const Text& url,
     hop.follow = !o.no_redirect;
     hop.transport_cookies = o.send_cookies == nullptr;
     hop.proxy = o.proxy;
+    hop.body_sink = o.body_sink;
 
     // Plain http straight to the server is read here byte for byte; WinInet cannot tell a
     // chunked body cut short from a whole one.
@@ -191,6 +192,7 @@ Bytes RequestHop(const Text& url,
         *o.received_cookies = receivedCookies;
 
     outcome.complete = answer.answered && answer.sound && !answer.failed;
+    outcome.sunk = answer.sunk;
     report();
     // Half a file, framing or an aborted transfer is never handed on as if it were the body.
     if (!outcome.complete)

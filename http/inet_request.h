@@ -12,6 +12,9 @@
 //   if (result.complete && result.status == 200) ...save...
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include "core/owner.h"
 #include "core/types.h"
 
@@ -55,6 +58,8 @@ struct InetResult {
     bool complete = false;
     // True when the request was aborted through the cancel token.
     bool cancelled = false;
+    // True when the body of the final answer went to the body sink instead of being returned.
+    bool sunk = false;
 };
 
 struct InetRequestOptions {
@@ -86,6 +91,13 @@ struct InetRequestOptions {
     InetResult* result = nullptr;
     // Optional abort hook.
     InetCancelToken* cancel = nullptr;
+    // Optional: over the program's own connection (plain http, no proxy), the body of a final
+    // 2xx answer without a content coding is handed here as it arrives, on the transfer's
+    // thread, and not returned (result->sunk says so); a false return ends the transfer as
+    // failed. Everything else (redirects, error pages, compressed bodies, anything over
+    // WinInet) is returned as without it. After InetRequest returns, even on a cancel, the
+    // sink is never called again.
+    std::function<bool(std::string_view)> body_sink;
 };
 
 // Performs the request and returns the response body (decoded when it came gzip or deflate

@@ -151,6 +151,21 @@ TEST_F(DownloadTest, FailedTransfersLeaveNoFileAndKeepAnExistingOne) {
     driver.Click(kDownloadButton);
     EXPECT_EQ(ReadWholeFile(existing), "old font");
     EXPECT_EQ(folder.Files(), (std::vector<Text>{"keep.ttf"}));
+
+    // A whole answer whose bytes cannot be written (the partial file's name is taken by a
+    // folder): a failure, and the chosen file is not made.
+    ASSERT_TRUE(ServiceControl("reset=1"));
+    ChooseRow(0);
+    const std::wstring blocker = folder.WidePath(L"blocked.ttf.lanzifang-part");
+    ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+    driver.messages.clear();
+    driver.saveAnswer = folder.Path("blocked.ttf");
+    driver.Click(kDownloadButton);
+    RemoveDirectoryW(blocker.c_str());
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].text, kFailure);
+    EXPECT_FALSE(FileExists(driver.saveAnswer));
+    ExpectIdle();
 }
 
 MainWindowDriver* g_cancelDriver = nullptr;

@@ -215,17 +215,33 @@ TEST(AnswerReader, FramingOnTheWire) {
         {"chunks over the limit", chunked + "20\r\n" + std::string(32, 'a') + "\r\n0\r\n\r\n",
          false, ""},
     };
+    // Held, and handed to a sink as it arrives: the same framing and bounds either way.
     for (const Case& c : cases) {
-        for (size_t piece : {c.wire.size(), size_t(1), size_t(3)}) {
-            AnswerReader reader(16, c.head);
-            for (size_t at = 0;
-                 at < c.wire.size() && reader.state() == AnswerReader::State::kReading; at += piece)
-                reader.Feed(std::string_view(c.wire).substr(at, piece));
-            reader.Close();
-            EXPECT_EQ(reader.state() == AnswerReader::State::kComplete, c.complete)
-                << c.name << " in pieces of " << piece;
-            EXPECT_EQ(std::string(reader.Body().begin(), reader.Body().end()), c.body)
-                << c.name << " in pieces of " << piece;
+        for (bool withSink : {false, true}) {
+            for (size_t piece : {c.wire.size(), size_t(1), size_t(3)}) {
+                AnswerReader reader(16, c.head);
+                std::string sunk;
+                if (withSink) {
+                    reader.SetBodySink([&sunk](std::string_view bytes) {
+                        sunk.append(bytes);
+                        return true;
+                    });
+                }
+                for (size_t at = 0;
+                     at < c.wire.size() && reader.state() == AnswerReader::State::kReading;
+                     at += piece)
+                    reader.Feed(std::string_view(c.wire).substr(at, piece));
+                reader.Close();
+                const std::string held(reader.Body().begin(), reader.Body().end());
+                EXPECT_EQ(reader.state() == AnswerReader::State::kComplete, c.complete)
+                    << c.name << " in pieces of " << piece << (withSink ? ", sunk" : "");
+                // What a broken answer sank already is the caller's to drop.
+                const bool sunkWhole = reader.BodySunk() && c.complete;
+                EXPECT_EQ(sunkWhole ? sunk : held, c.body)
+                    << c.name << " in pieces of " << piece << (withSink ? ", sunk" : "");
+                if (reader.BodySunk())
+                    EXPECT_EQ(held, "") << c.name;
+            }
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
 #include "tests/http/net_test_util.h"
@@ -183,6 +184,22 @@ TEST(InetRequestResult, StatusAndCompleteness) {
     }
 }
 
+// A sink that cannot keep the bytes (a full disk) ends the transfer as incomplete, and is
+// not offered more.
+TEST(InetRequestResult, RefusingSinkEndsTheTransfer) {
+    ASSERT_TRUE(SetFault({{"path", "/t/i/refused"}, {"status", "200"}, {"huge_bytes", "8388608"}}));
+    int calls = 0;
+    InetResult result;
+    const Bytes body = InetRequest(
+        Url("/t/i/refused"), 0, "", "",
+        {.result = &result, .body_sink = [&](std::string_view) { return ++calls < 2; }});
+    EXPECT_EQ(calls, 2);
+    EXPECT_TRUE(result.sunk);
+    EXPECT_TRUE(result.answered);
+    EXPECT_FALSE(result.complete);
+    EXPECT_TRUE(body.empty());
+}
+
 TEST(InetRequestResult, RefusedConnection) {
     InetResult result;
     result.status = 99;
@@ -357,6 +374,7 @@ TEST(InetRequestTls, TransportCookiesAreSharedWithWinInet) {
     EXPECT_EQ(cookieLine("/t/i/store/other").find("narrow"), std::string::npos);
 }
 
+// With a body sink too, which is never called once the request has returned.
 TEST(InetRequestCancel, DrippingBodyStopsAtOnce) {
     // 200 KB at 512 bytes every 100 ms would take about 40 s.
     ASSERT_TRUE(SetFault({{"path", "/t/i/drip"},
@@ -364,28 +382,45 @@ TEST(InetRequestCancel, DrippingBodyStopsAtOnce) {
                           {"huge_bytes", "204800"},
                           {"drip_bytes", "512"},
                           {"drip_ms", "100"}}));
-    InetCancelToken token;
-    InetResult result;
-    std::atomic<bool> done{false};
-    Bytes body = {'x'};
-    std::thread worker([&] {
-        body = InetRequest(Url("/t/i/drip"), 0, "", "", {.result = &result, .cancel = &token});
-        done = true;
-    });
-    nettest::Stopwatch watch;
-    while (watch.Seconds() < 1.0)
-        Sleep(20);
-    EXPECT_FALSE(done.load());
-    nettest::Stopwatch cancelled;
-    token.Cancel();
-    while (!done && cancelled.Seconds() < 10.0)
-        Sleep(10);
-    const double took = cancelled.Seconds();
-    worker.join();
-    EXPECT_LT(took, 3.0);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_FALSE(result.complete);
-    EXPECT_TRUE(body.empty());
+    for (bool withSink : {false, true}) {
+        SCOPED_TRACE(withSink ? "with a sink" : "held");
+        InetCancelToken token;
+        InetResult result;
+        std::atomic<bool> done{false};
+        std::atomic<int> sunk{0}, sunkAfterReturn{0};
+        InetRequestOptions options{.result = &result, .cancel = &token};
+        if (withSink) {
+            options.body_sink = [&](std::string_view bytes) {
+                (done ? sunkAfterReturn : sunk) += static_cast<int>(bytes.size());
+                return true;
+            };
+        }
+        Bytes body = {'x'};
+        std::thread worker([&] {
+            body = InetRequest(Url("/t/i/drip"), 0, "", "", options);
+            done = true;
+        });
+        nettest::Stopwatch watch;
+        while (watch.Seconds() < 1.0)
+            Sleep(20);
+        EXPECT_FALSE(done.load());
+        nettest::Stopwatch cancelled;
+        token.Cancel();
+        while (!done && cancelled.Seconds() < 10.0)
+            Sleep(10);
+        const double took = cancelled.Seconds();
+        worker.join();
+        EXPECT_LT(took, 3.0);
+        EXPECT_TRUE(result.cancelled);
+        EXPECT_FALSE(result.complete);
+        EXPECT_TRUE(body.empty());
+        if (withSink) {
+            EXPECT_GT(sunk.load(), 0);
+            // The server goes on dripping for a while: none of it may reach the sink.
+            Sleep(500);
+            EXPECT_EQ(sunkAfterReturn.load(), 0);
+        }
+    }
 }
 
 TEST(InetRequestCancel, CancelledBeforeTheStartSendsNothing) {
