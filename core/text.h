@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/types.h"
@@ -54,6 +56,21 @@ Text AsciiUpper(const Text& s);
 
 // Equal when equal after AsciiLower.
 bool EqualsIgnoreCase(const Text& a, const Text& b);
+
+// Equal when equal with ASCII letters lowered, unit by unit: for names that are ASCII (header
+// names, schemes, codings) in bytes or UTF-16.
+template <typename Char>
+bool SameAsciiName(std::basic_string_view<Char> a,
+                   std::type_identity_t<std::basic_string_view<Char>> b) {
+    if (a.size() != b.size())
+        return false;
+    auto lower = [](Char c) { return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
 
 // The decimal text of `value`.
 Text DecimalText(long long value);

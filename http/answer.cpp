@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <new>
 
-namespace {
+#include "core/text.h"
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -21,16 +19,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
         s.remove_suffix(1);
     return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // "HTTP/d.d NNN" at the start of the line, the code then followed by nothing or a blank.
@@ -58,13 +46,13 @@ long long LengthOf(std::string_view value) {
 }
 
 bool CodingOf(std::string_view value, ContentCoding* coding) {
-    if (value.empty() || SameName(value, "identity"))
+    if (value.empty() || SameAsciiName(value, "identity"))
         return true;
     if (*coding != ContentCoding::kIdentity)
         return false;  // two codings on top of each other: we undo at most one
-    if (SameName(value, "gzip") || SameName(value, "x-gzip"))
+    if (SameAsciiName(value, "gzip") || SameAsciiName(value, "x-gzip"))
         *coding = ContentCoding::kGzip;
-    else if (SameName(value, "deflate"))
+    else if (SameAsciiName(value, "deflate"))
         *coding = ContentCoding::kDeflate;
     else
         return false;
@@ -104,19 +92,19 @@ bool ReadAnswerFraming(std::string_view block, AnswerFraming* framing) {
             continue;  // the transport skipped it too; it says nothing about the framing
         const std::string_view name = line.substr(0, colon);
         const std::string_view value = Trim(line.substr(colon + 1));
-        if (SameName(name, "Transfer-Encoding")) {
+        if (SameAsciiName(name, "Transfer-Encoding")) {
             // Exactly one "chunked": a list ("chunked, chunked", "gzip, chunked") or any other
             // coding is framing the transport does not undo as it should.
-            if (transferEncoding || !SameName(value, "chunked"))
+            if (transferEncoding || !SameAsciiName(value, "chunked"))
                 return false;
             transferEncoding = true;
             framing->chunked = true;
-        } else if (SameName(name, "Content-Length")) {
+        } else if (SameAsciiName(name, "Content-Length")) {
             const long long length = LengthOf(value);
             if (length < 0 || (framing->length >= 0 && framing->length != length))
                 return false;
             framing->length = length;
-        } else if (SameName(name, "Content-Encoding")) {
+        } else if (SameAsciiName(name, "Content-Encoding")) {
             // A list names codings applied in turn; each is read on its own.
             size_t from = 0;
             for (;;) {
@@ -149,7 +137,7 @@ std::string AnswerHeaderValue(std::string_view block, std::string_view name) {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         const size_t colon = line.find(':');
-        if (colon != std::string_view::npos && SameName(line.substr(0, colon), name))
+        if (colon != std::string_view::npos && SameAsciiName(line.substr(0, colon), name))
             return std::string(Trim(line.substr(colon + 1)));
     }
     return std::string();

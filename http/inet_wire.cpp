@@ -3,25 +3,11 @@
 #include <string>
 #include <utility>
 
+#include "core/text.h"
+
 namespace {
 
 using View = std::u16string_view;
-
-template <typename Char>
-Char Lower(Char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c;
-}
-
-template <typename Char>
-bool SameName(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // Only blanks: a tab around a value stays part of it.
 template <typename Char>
@@ -43,7 +29,7 @@ class HeaderList {
 
     bool Process(View name, View value, Mode mode) {
         size_t at = 0;
-        while (at < lines_.size() && !SameName(View(lines_[at].first), name))
+        while (at < lines_.size() && !SameAsciiName(View(lines_[at].first), name))
             ++at;
         if (at < lines_.size()) {
             if (mode == Mode::kAddIfNew)
@@ -152,7 +138,8 @@ std::u16string InetWirePath(std::u16string_view canonical) {
         if (c == u'\\')
             c = u'/';
     }
-    const bool absolute = path.size() >= 7 && SameName(View(path).substr(0, 7), View(u"http://"));
+    const bool absolute =
+        path.size() >= 7 && SameAsciiName(View(path).substr(0, 7), View(u"http://"));
     if (!absolute && (path.empty() || path[0] != u'/'))
         path.insert(path.begin(), u'/');
     return path;
@@ -197,7 +184,7 @@ std::string InetAnswerBlock(std::string_view raw_block) {
 std::vector<std::string> InetStoredCookies(std::string_view raw_block) {
     std::vector<std::string> cookies;
     EachHeaderLine(raw_block, [&cookies](std::string_view name, std::string_view value) {
-        if (SameName(name, std::string_view("Set-Cookie")) &&
+        if (SameAsciiName(name, std::string_view("Set-Cookie")) &&
             value.find('=') != std::string_view::npos)
             cookies.emplace_back(value);
     });

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/text.h"
 
 namespace {
 
@@ -13,20 +14,6 @@ bool IsNameChar(char16_t c) {
     if (c < 0x20 || c == 0x7F)
         return false;
     return View(u"()<>@,;\\\"/[]?={} \t").find(c) == View::npos;
-}
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool SameName(View a, View b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // "Name: value" with a sound name; false for anything else (an empty line included).
@@ -73,7 +60,7 @@ bool WinHttpWireHead(const WinHttpWireRequest& request, std::string* head) {
     }
     auto given = [&lines](View name) {
         for (const auto& line : lines) {
-            if (SameName(line.first, name))
+            if (SameAsciiName(line.first, name))
                 return true;
         }
         return false;
