@@ -10,7 +10,8 @@ void SetMessagePump(PumpFunction pump) {
     g_pump.store(pump);
 }
 
-void PumpPendingMessages() {
+bool PumpPendingMessages() {
     if (PumpFunction pump = g_pump.load())
-        pump();
+        return pump();
+    return false;
 }

@@ -103,7 +103,7 @@ Text SetCookieValue(const Text& line) {
 void ScanResponseHeaders(const Text& response_headers,
                          Text& received_cookies,
                          Text* location,
-                         void (*per_line)()) {
+                         const std::function<void()>& per_line) {
     for (const Text& line : SplitText(response_headers, "\r\n")) {
         if (TextBefore(line, ": ") == "Set-Cookie")
             received_cookies += SetCookieValue(line) + "; ";

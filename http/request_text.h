@@ -3,6 +3,8 @@
 // redirect target are read out of a raw response header block. Portable.
 #pragma once
 
+#include <functional>
+
 #include "core/types.h"
 
 // Request verbs by index; an index outside 0..7 selects "GET".
@@ -38,7 +40,7 @@ Text SetCookieValue(const Text& line);
 void ScanResponseHeaders(const Text& response_headers,
                          Text& received_cookies,
                          Text* location,
-                         void (*per_line)() = nullptr);
+                         const std::function<void()>& per_line = nullptr);
 
 // --- InetRequest (WinInet) ---
 

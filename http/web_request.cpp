@@ -31,22 +31,28 @@ const char kSendError[] = "711 发送请求失败!";
 const char kReceiveError[] = "712 服务器未响应!";
 const char kReadError[] = "713 读取数据失败!";
 
-// On the way out the window thread gets one round of message processing for every stage the
-// request had completed; the early returns of the option steps skip it.
+// The window thread's rounds of message processing after the exchange: one after each header
+// line of the answer, after the charset search, and on the way out one for every stage the
+// request had completed (the early returns of the option steps skip those). They follow one
+// another with only this call's own work between them, so a round that finds the queue empty
+// ends them (PumpRounds).
 class ExitPumps {
   public:
     ~ExitPumps() {
         if (skip_)
             return;
         for (int i = 0; i < count_; ++i)
-            PumpPendingMessages();
+            rounds_.Round();
     }
     void Passed() { ++count_; }
     void Skip() { skip_ = true; }
+    void Round() { rounds_.Round(); }
+    void Waited() { rounds_.Waited(); }
 
   private:
     int count_ = 0;
     bool skip_ = false;
+    PumpRounds rounds_;
 };
 
 bool SetDwordOption(HINTERNET h, DWORD option, DWORD value) {
@@ -300,7 +306,7 @@ Text RunWebRequest(const Text& url,
         *o.status = ResponseStatusText(responseHeaders);
 
     Text receivedCookies = o.received_cookies ? *o.received_cookies : Text();
-    ScanResponseHeaders(responseHeaders, receivedCookies, o.location, PumpPendingMessages);
+    ScanResponseHeaders(responseHeaders, receivedCookies, o.location, [&] { pumps.Round(); });
     if (o.merge_cookies && !sendCookies.empty()) {
         Text jar = sendCookies;
         receivedCookies = MergeCookies(jar, receivedCookies);
@@ -321,12 +327,14 @@ Text RunWebRequest(const Text& url,
         // The page as it came, as text: up to its first zero byte.
         page = std::move(received);
         page.resize(std::min(page.size(), page.find('\0')));
+    } else {
+        pumps.Waited();  // a page converted a megabyte at a time
     }
     if (searched) {
         pumps.Passed();
-        PumpPendingMessages();
+        pumps.Round();
     }
-    PumpPendingMessages();
+    pumps.Round();
     return page;
 }
 

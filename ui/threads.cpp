@@ -45,15 +45,18 @@ bool WaitForThreadPumping(HANDLE thread, unsigned timeoutMs) {
     return result == WAIT_OBJECT_0;
 }
 
-void PumpMessages() {
+bool PumpMessages() {
     MSG message;
+    bool processed = false;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        processed = true;
         if (message.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(message.wParam));
-            return;
+            break;
         }
         DispatchQueuedMessage(message);
     }
+    return processed;
 }
 
 void InstallMessagePump() {

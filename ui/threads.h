@@ -23,8 +23,9 @@ OwnedHandle RunInThread(std::function<void()> job);
 bool WaitForThreadPumping(HANDLE thread, unsigned timeoutMs);
 
 // Processes every window message already queued for the calling thread and returns when the
-// queue is empty. A WM_QUIT taken from the queue is posted again and ends the pump.
-void PumpMessages();
+// queue is empty. A WM_QUIT taken from the queue is posted again and ends the pump. True when a
+// message was taken from the queue.
+bool PumpMessages();
 
 // Makes PumpMessages the pump behind PumpPendingMessages() (core/pump.h). Done by the first
 // window the framework creates; callable earlier.

@@ -92,10 +92,14 @@ TEST(FetchUrlBytes, TrustedHttpsAndItsRedirects) {
 
 int g_pumped = 0;
 
-void CountingPump() {
+bool CountingPump() {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    bool processed = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         g_pumped += msg.message == WM_APP + 2;
+        processed = true;
+    }
+    return processed;
 }
 
 TEST(FetchUrlBytes, WindowMessagesRunAfterSending) {

@@ -232,8 +232,9 @@ TEST(HostileAnswers, InetRequest) {
             const Bytes sunkBytes(sunk.begin(), sunk.end());
             ExpectOwnReading(row, result.complete, result.status,
                              result.sunk && row.own == kDelivered ? sunkBytes : got);
-            if (result.sunk)
+            if (result.sunk) {
                 EXPECT_TRUE(got.empty()) << row.name;
+            }
             EXPECT_FALSE(result.cancelled) << row.name;
         }
     }

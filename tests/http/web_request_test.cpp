@@ -531,15 +531,18 @@ TEST(WebRequestTls, PlainPageRedirectedToHttpsIsFollowed) {
 int g_posted = 0;
 Text g_nested;
 
-void TestPump() {
+bool TestPump() {
     MSG msg;
+    bool processed = false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        processed = true;
         if (msg.message == WM_APP + 1) {
             ++g_posted;
             // A handler that runs during a request may make a request of its own.
             g_nested = WebRequest(Url("/t/w/nested"));
         }
     }
+    return processed;
 }
 
 TEST(WebRequestPump, PostedMessageRunsDuringTheRequest) {
@@ -567,13 +570,16 @@ TEST(WebRequestPump, PostedMessageRunsDuringTheRequest) {
 
 int g_pumpCalls = 0;
 
-void CountCalls() {
-    ++g_pumpCalls;
+int g_busyRounds = 0;  // the rounds that report processed messages before the queue is empty
+
+bool CountCalls() {
+    return ++g_pumpCalls <= g_busyRounds;
 }
 
 TEST(WebRequestPump, RoundsOnTheWayOut) {
     // One round per completed stage on the way out, one per response header line, two after
-    // the charset search; none for the early option failures.
+    // the charset search; none for the early option failures. Counted with a pump that finds
+    // messages every time; a pump that finds the queue empty ends the rounds.
     ASSERT_TRUE(SetFault({{"path", "/t/w/rounds"}, {"status", "200"}, {"body", "r"}}));
     ASSERT_TRUE(SetFault({{"path", "/t/w/roundsshort"},
                           {"status", "200"},
@@ -581,6 +587,7 @@ TEST(WebRequestPump, RoundsOnTheWayOut) {
                           {"close_after", "10"}}));
     Text headers;
     SetMessagePump(CountCalls);
+    g_busyRounds = 1 << 30;  // messages every round: each round is made
     g_pumpCalls = 0;
     WebRequest(Url("/t/w/rounds"), 0, "", "", {.response_headers = &headers});
     const int complete = g_pumpCalls;
@@ -596,6 +603,19 @@ TEST(WebRequestPump, RoundsOnTheWayOut) {
     g_pumpCalls = 0;
     WebRequest(Url("/t/w/rounds"), 0, "", "", {.server_user = "u", .server_password = "p"});
     const int withCredentials = g_pumpCalls;
+    // A round that finds the queue empty ends the rounds that follow it.
+    int untilIdle[3];
+    for (int busy = 0; busy < 3; ++busy) {
+        g_busyRounds = busy;
+        g_pumpCalls = 0;
+        WebRequest(Url("/t/w/rounds"), 0, "", "",
+                   {.server_user = busy == 1 ? "u" : "", .server_password = "p"});
+        untilIdle[busy] = g_pumpCalls;
+    }
+    g_busyRounds = 0;
+    g_pumpCalls = 0;
+    WebRequest("http://127.0.0.1:1/");
+    const int refusedIdle = g_pumpCalls;
     SetMessagePump(nullptr);
 
     const int lines = static_cast<int>(SplitText(headers, "\r\n").size());
@@ -604,6 +624,10 @@ TEST(WebRequestPump, RoundsOnTheWayOut) {
     EXPECT_EQ(refused, 7);
     EXPECT_EQ(shortBody, 9);
     EXPECT_EQ(withCredentials, complete);
+    EXPECT_EQ(untilIdle[0], 1);
+    EXPECT_EQ(untilIdle[1], 2);  // over WinHTTP (credentials)
+    EXPECT_EQ(untilIdle[2], 3);
+    EXPECT_EQ(refusedIdle, 1);
 }
 
 }  // namespace

@@ -21,18 +21,18 @@ namespace uitest {
 
 // Pumping and capturing through the framework's own pump (dialog keys included).
 inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000) {
-    return testsupport::PumpUntil(done, ms, &ui::PumpMessages);
+    return testsupport::PumpUntil(done, ms, [] { ui::PumpMessages(); });
 }
 
 inline void PumpFor(DWORD ms) {
-    testsupport::PumpFor(ms, &ui::PumpMessages);
+    testsupport::PumpFor(ms, [] { ui::PumpMessages(); });
 }
 
 using testsupport::Capture;
 
 // The pixels of a window's client area as the screen shows them, rows top down.
 inline Capture CaptureClient(HWND window) {
-    return testsupport::CaptureClient(window, &ui::PumpMessages);
+    return testsupport::CaptureClient(window, [] { ui::PumpMessages(); });
 }
 
 // A window of the tests' own: fixed single border with system menu, white, a taskbar button,
