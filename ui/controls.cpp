@@ -112,6 +112,15 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
                 InvalidateRect(hwnd, nullptr, FALSE);
             }
             break;
+        case WM_ENABLE:
+            // The new look drawn here and now: the system button's own repaint on this
+            // message goes through its full paint (colour message, clipping, the parent's
+            // WM_DRAWITEM) and costs several times the drawing under Wine, twice per preview.
+            if (kind == ControlKind::FlatButton) {
+                RedrawFlatButton(*c, wParam != FALSE);
+                return 0;
+            }
+            break;
         case WM_LBUTTONDBLCLK:
             // An owner-drawn button reports the second press of a double click as
             // BN_DOUBLECLICKED; a flat button takes it as one more press.

@@ -29,6 +29,9 @@ struct ControlState {
     Picture picture;        // picture box content
     OwnedBitmap bitmap;     // picture box content over its background, ready to draw
     Picture looks[4];       // flat button pictures: resting, pointer-over, focus, disabled
+    OwnedBitmap faces[4];   // ... in each look at the button's size, made at its first paint
+    SIZE faceSize = {};     // the size the faces were made for
+    OwnedMemoryDc faceDc;   // a face is copied from here (selected only while it is copied)
     int id = 0;             // child window id, or timer id
     int interval = 0;       // timers
     std::wstring fileName;  // save dialog: the last confirmed path

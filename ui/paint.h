@@ -26,5 +26,7 @@ HBRUSH ContainerBrush(HWND container);
 void Paint(ControlState& control, HDC dc);
 // Draws a flat button in the look of its state (WM_DRAWITEM).
 void DrawFlatButton(ControlState& control, const DRAWITEMSTRUCT& item);
+// Draws a visible flat button on its window at once, enabled or not as `enabled` says.
+void RedrawFlatButton(ControlState& control, bool enabled);
 
 }  // namespace ui::detail

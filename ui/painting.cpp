@@ -111,6 +111,46 @@ Colour Blend(Colour a, Colour b) {
     return mix(0) | mix(8) | mix(16);
 }
 
+// The picture of look `state` stretched to w x h over `face`: made at the first paint in that
+// look and kept, since a look's picture and colours do not change (a button disabled and
+// enabled again around each preview is painted twice per preview).
+HBITMAP
+FaceBitmap(ControlState& c, int state, const Picture& picture, Colour face, HDC dc, int w, int h) {
+    if (c.faceSize.cx != w || c.faceSize.cy != h) {
+        for (OwnedBitmap& made : c.faces)
+            made.Reset();
+        c.faceSize = {w, h};
+    }
+    OwnedBitmap& made = c.faces[state];
+    if (made)
+        return made.Get();
+    OwnedBitmap bitmap = MakeBitmap(picture, face);
+    if (!bitmap)
+        return nullptr;
+    made.Reset(CreateCompatibleBitmap(dc, w, h));
+    if (!made)
+        return nullptr;
+    OwnedMemoryDc target(CreateCompatibleDC(dc));
+    OwnedMemoryDc source(CreateCompatibleDC(dc));
+    ScopedSelect targetSelected(target.Get(), made.Get());
+    ScopedSelect sourceSelected(source.Get(), bitmap.Get());
+    SetStretchBltMode(target.Get(), HALFTONE);
+    SetBrushOrgEx(target.Get(), 0, 0, nullptr);
+    StretchBlt(target.Get(), 0, 0, w, h, source.Get(), 0, 0, picture.width, picture.height,
+               SRCCOPY);
+    return made.Get();
+}
+
+// The dotted focus rectangle, 3 pixels inside `r`.
+void DrawFocus(HDC dc, const RECT& r) {
+    RECT inner = {r.left + Scale(3), r.top + Scale(3), r.right - Scale(3), r.bottom - Scale(3)};
+    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+    const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &inner);
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+}
+
 }  // namespace
 
 void Paint(ControlState& c, HDC dc) {
@@ -138,41 +178,50 @@ void DrawFlatButton(ControlState& c, const DRAWITEMSTRUCT& item) {
     bool pressed = item.itemState & ODS_SELECTED;
     bool focused = item.itemState & ODS_FOCUS;
 
+    // The look: 0 resting, 1 pointer over (or pressed), 2 focus, 3 disabled; a look without a
+    // picture of its own shows the resting one over its own colour.
     ColourPair look = layout.resting;
-    const Picture* picture = &c.looks[0];
+    int state = 0;
     bool focusRect = false;
     if (disabled) {
-        if (!c.looks[3].Empty())
-            picture = &c.looks[3];
+        state = 3;
         look.text = Blend(look.text, look.face);
     } else if (c.hover || pressed) {
+        state = 1;
         look = layout.pointerOver;
-        if (!c.looks[1].Empty())
-            picture = &c.looks[1];
     } else if (focused) {
+        state = 2;
         look = layout.focus;
-        if (!c.looks[2].Empty())
-            picture = &c.looks[2];
         focusRect = true;
     }
+    const Picture* picture = c.looks[state].Empty() ? &c.looks[0] : &c.looks[state];
 
-    // Drawn off screen and copied in one go, so that hovering does not flicker. The canvas is
-    // selected out of the memory DC before either goes.
+    // A button with pictures copies its look, made at the first paint in that look, straight
+    // to the screen in one go (no flicker when hovering); nothing else is made per paint.
+    if (!picture->Empty()) {
+        HBITMAP face = FaceBitmap(c, state, *picture, look.face, item.hDC, w, h);
+        if (face && !c.faceDc)
+            c.faceDc.Reset(CreateCompatibleDC(item.hDC));
+        if (face && c.faceDc) {
+            {
+                ScopedSelect selected(c.faceDc.Get(), face);
+                BitBlt(item.hDC, r.left, r.top, w, h, c.faceDc.Get(), 0, 0, SRCCOPY);
+            }
+            if (focusRect)
+                DrawFocus(item.hDC, r);
+            return;
+        }
+    }
+
+    // A caption is drawn off screen and copied in one go. The canvas is selected out of the
+    // memory DC before either goes.
     OwnedMemoryDc memory(CreateCompatibleDC(item.hDC));
     OwnedBitmap canvas(CreateCompatibleBitmap(item.hDC, w, h));
     ScopedSelect canvasSelected(memory.Get(), canvas.Get());
     HDC m = memory.Get();
     RECT all = {0, 0, w, h};
     FillRect(m, &all, OwnedBrush(CreateSolidBrush(look.face)).Get());
-    if (!picture->Empty()) {
-        if (OwnedBitmap bitmap = MakeBitmap(*picture, look.face)) {
-            OwnedMemoryDc source(CreateCompatibleDC(m));
-            ScopedSelect selected(source.Get(), bitmap.Get());
-            SetStretchBltMode(m, HALFTONE);
-            SetBrushOrgEx(m, 0, 0, nullptr);
-            StretchBlt(m, 0, 0, w, h, source.Get(), 0, 0, picture->width, picture->height, SRCCOPY);
-        }
-    } else {
+    if (picture->Empty()) {
         int length = GetWindowTextLengthW(c.hwnd);
         std::wstring caption(length + 1, L'\0');
         GetWindowTextW(c.hwnd, caption.data(), length + 1);
@@ -183,13 +232,31 @@ void DrawFlatButton(ControlState& c, const DRAWITEMSTRUCT& item) {
         DrawTextW(m, caption.c_str(), length, &all,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
-    if (focusRect) {
-        RECT inner = {Scale(3), Scale(3), w - Scale(3), h - Scale(3)};
-        SetTextColor(m, RGB(0, 0, 0));
-        SetBkColor(m, RGB(255, 255, 255));
-        DrawFocusRect(m, &inner);
-    }
+    if (focusRect)
+        DrawFocus(m, all);
     BitBlt(item.hDC, r.left, r.top, w, h, m, 0, 0, SRCCOPY);
+}
+
+void RedrawFlatButton(ControlState& c, bool enabled) {
+    if (!IsWindowVisible(c.hwnd))
+        return;
+    ScopedGetDc dc(c.hwnd);
+    if (!dc)
+        return;
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = static_cast<UINT>(c.id);
+    item.itemAction = ODA_DRAWENTIRE;
+    item.hwndItem = c.hwnd;
+    item.hDC = dc.Get();
+    GetClientRect(c.hwnd, &item.rcItem);
+    if (!enabled)
+        item.itemState |= ODS_DISABLED;
+    if (GetFocus() == c.hwnd)
+        item.itemState |= ODS_FOCUS;
+    if (SendMessageW(c.hwnd, BM_GETSTATE, 0, 0) & BST_PUSHED)
+        item.itemState |= ODS_SELECTED;
+    DrawFlatButton(c, item);
 }
 
 }  // namespace ui::detail
