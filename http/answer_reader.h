@@ -37,7 +37,8 @@ class AnswerReader {
     // Whether the body of this answer goes (or went) to the sink.
     bool BodySunk() const { return sinking_; }
 
-    // Takes the next bytes of the connection. Bytes after a complete answer are ignored.
+    // Takes the next bytes of the connection. Bytes after a complete answer are ignored (and
+    // noted: Overrun).
     State Feed(std::string_view bytes);
     // The connection ended: completes a body that runs to the end of the connection, breaks
     // anything else that is not complete yet.
@@ -47,6 +48,12 @@ class AnswerReader {
     // Valid once the header block has been read.
     const AnswerFraming& Framing() const { return framing_; }
     const std::string& HeaderBlock() const { return headerBlock_; }
+    // Whether bytes came after the complete answer.
+    bool Overrun() const { return overrun_; }
+    // Whether the connection may carry another request after this complete answer: HTTP/1.1
+    // without "Connection: close" (HTTP/1.0 only with "Connection: keep-alive"), its body
+    // framed by its length or by chunks, and nothing after it.
+    bool LeavesConnectionOpen() const;
     // The body as it came (still compressed when Framing().coding says so).
     Bytes& Body() { return body_; }
 
@@ -72,4 +79,5 @@ class AnswerReader {
     Bytes body_;
     BodySink sink_;
     bool sinking_ = false;
+    bool overrun_ = false;
 };

@@ -72,7 +72,8 @@ Bytes WinHttpFetch(const Text& url, FetchResult* result, unsigned deadline_ms) {
     return body;
 }
 
-// The request of a plain fetch: the path, the Host line and no connection kept afterwards.
+// The request of a plain fetch: the path and the Host line (the connection may be kept for the
+// next request, as the service allows).
 std::string PlainGetRequest(const Text& host, int port, const Text& path) {
     // Built piece by piece (GCC 12 warns wrongly about chains of string concatenations).
     std::string request = "GET ";
@@ -88,7 +89,7 @@ std::string PlainGetRequest(const Text& host, int port, const Text& path) {
         request += ':';
         request += std::to_string(port);
     }
-    request += "\r\nConnection: close\r\n\r\n";
+    request += "\r\n\r\n";
     return request;
 }
 

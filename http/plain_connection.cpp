@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/owner.h"
+#include "core/text.h"
 #include "http/host_lookup.h"
 #include "http/transfer.h"
 
@@ -65,6 +69,97 @@ bool WaitFor(SOCKET s, bool write, ULONGLONG deadline, const std::atomic<bool>& 
     }
 }
 
+// Connections to a server whose last answer left them open, kept a short while for the next
+// request to it: each step through the font list sends its description and preview requests
+// to the same service, and under Wine a new connection costs a few hundred microseconds of
+// calls on each side. At most kKeptConnections are kept, each for at most kKeptForMs; one the
+// server has closed meanwhile is dropped when it is taken.
+constexpr size_t kKeptConnections = 4;
+constexpr ULONGLONG kKeptForMs = 2000;
+
+struct KeptConnection {
+    Text host;
+    int port = 0;
+    SOCKET socket = INVALID_SOCKET;
+    ULONGLONG since = 0;
+};
+
+SRWLOCK g_keptLock = SRWLOCK_INIT;
+
+// Guarded by g_keptLock. Never freed: a thread may still make a request while the program's
+// statics are destroyed at exit.
+KeptConnection* Kept() {
+    static KeptConnection* const kept = new KeptConnection[kKeptConnections];
+    return kept;
+}
+
+// Whether a kept connection is still open with nothing waiting on it: a server that closed
+// it, or sent something unasked, makes it unusable.
+bool StillIdle(SOCKET s) {
+    char byte;
+    return recv(s, &byte, 1, MSG_PEEK) == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+// A kept connection to `host`:`port`, or an invalid socket.
+Socket TakeKeptConnection(const Text& host, int port) {
+    const ULONGLONG now = GetTickCount64();
+    Socket found;
+    std::vector<SOCKET> stale;
+    AcquireSRWLockExclusive(&g_keptLock);
+    for (KeptConnection& k : std::span(Kept(), kKeptConnections)) {
+        if (k.socket == INVALID_SOCKET)
+            continue;
+        if (now - k.since > kKeptForMs) {
+            stale.push_back(std::exchange(k.socket, INVALID_SOCKET));
+        } else if (!found && k.port == port && k.host == host) {
+            found.Reset(std::exchange(k.socket, INVALID_SOCKET));
+        }
+    }
+    ReleaseSRWLockExclusive(&g_keptLock);
+    for (SOCKET s : stale)
+        closesocket(s);
+    if (found && !StillIdle(found.Get()))
+        found.Reset();
+    return found;
+}
+
+// Keeps `socket` for the next request to `host`:`port`; the oldest kept one makes room.
+void KeepConnection(const Text& host, int port, Socket socket) {
+    // The kept sockets outlive the calls' own Winsock use: Winsock stays started for them.
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started)
+        return;
+    SOCKET evicted = INVALID_SOCKET;
+    AcquireSRWLockExclusive(&g_keptLock);
+    KeptConnection* slot = Kept();
+    for (KeptConnection& k : std::span(Kept(), kKeptConnections)) {
+        if (k.socket == INVALID_SOCKET) {
+            slot = &k;
+            break;
+        }
+        if (k.since < slot->since)
+            slot = &k;
+    }
+    evicted = std::exchange(slot->socket, socket.Release());
+    slot->host = host;
+    slot->port = port;
+    slot->since = GetTickCount64();
+    ReleaseSRWLockExclusive(&g_keptLock);
+    if (evicted != INVALID_SOCKET)
+        closesocket(evicted);
+}
+
+// Whether the request asks the server to close the connection after its answer.
+bool AsksToClose(std::string_view request) {
+    const size_t end = request.find("\r\n\r\n");
+    const std::string head = AsciiLower(std::string(request.substr(0, end)));
+    return head.find("\r\nconnection: close") != std::string::npos ||
+           head.find("\r\nconnection:close") != std::string::npos;
+}
+
 bool Connect(Socket& socket,
              const Text& host,
              int port,
@@ -99,7 +194,9 @@ ULONGLONG WaitDeadline(const PlainDeadlines& deadlines) {
     return std::min(deadlines.answer, GetTickCount64() + deadlines.idle_ms);
 }
 
-bool SendAll(SOCKET s,
+enum class Sent { kAll, kTimedOut, kFailed };
+
+Sent SendAll(SOCKET s,
              std::string_view data,
              const PlainDeadlines& deadlines,
              const std::atomic<bool>& stop) {
@@ -110,12 +207,65 @@ bool SendAll(SOCKET s,
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK &&
-            WaitFor(s, true, WaitDeadline(deadlines), stop))
-            continue;
-        return false;
+        if (n != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK)
+            return Sent::kFailed;
+        if (!WaitFor(s, true, WaitDeadline(deadlines), stop))
+            return Sent::kTimedOut;
     }
-    return true;
+    return Sent::kAll;
+}
+
+// One exchange over `socket`, as ExchangeOverPlainConnection describes it. `ended` tells
+// whether the connection failed or ended before any byte of an answer (rather than a wait
+// running out or a stop).
+PlainExchange Exchange(SOCKET socket,
+                       std::string_view request,
+                       const PlainDeadlines& deadlines,
+                       const std::atomic<bool>& stop,
+                       AnswerReader& reader,
+                       const std::function<bool()>& enough,
+                       bool* ended) {
+    *ended = false;
+    switch (SendAll(socket, request, deadlines, stop)) {
+        case Sent::kAll:
+            break;
+        case Sent::kFailed:
+            *ended = true;
+            return PlainExchange::kNotSent;
+        case Sent::kTimedOut:
+            return PlainExchange::kNotSent;
+    }
+    bool arrived = false;
+    // Most answers are a few kilobytes: the buffer starts small and grows to a megabyte once a
+    // read fills it (a megabyte asked for at every call cost a page fault per 4 KiB of it).
+    size_t size = 64 * 1024;
+    std::unique_ptr<char[]> buffer(new char[size]);
+    while (reader.state() == AnswerReader::State::kReading && !(enough && enough())) {
+        // A time-out or a stop leaves the reader incomplete: not a whole answer.
+        if (stop || MillisecondsLeft(deadlines.answer) == 0)
+            break;
+        // What has arrived is taken at once; only an empty socket is waited for.
+        const int n = recv(socket, buffer.get(), static_cast<int>(size), 0);
+        if (n > 0) {
+            arrived = true;
+            reader.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)));
+            if (static_cast<size_t>(n) == size && size < kLargestRead) {
+                size = kLargestRead;
+                buffer.reset(new char[size]);
+            }
+        } else if (n == 0) {
+            if (arrived)
+                reader.Close();
+            *ended = !arrived;
+            break;
+        } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            *ended = !arrived;  // reset
+            break;
+        } else if (!WaitFor(socket, false, WaitDeadline(deadlines), stop)) {
+            break;  // nothing more in time
+        }
+    }
+    return arrived ? PlainExchange::kAnswered : PlainExchange::kNoAnswer;
 }
 
 }  // namespace
@@ -128,37 +278,25 @@ PlainExchange ExchangeOverPlainConnection(const Text& host,
                                           AnswerReader& reader,
                                           const std::function<bool()>& enough) {
     WinsockUse winsock;
-    Socket socket;
-    if (!winsock || !Connect(socket, host, port, deadlines.connect, stop))
+    if (!winsock)
         return PlainExchange::kNoConnection;
-    if (!SendAll(socket.Get(), request, deadlines, stop))
-        return PlainExchange::kNotSent;
-    bool arrived = false;
-    // Most answers are a few kilobytes: the buffer starts small and grows to a megabyte once a
-    // read fills it (a megabyte asked for at every call cost a page fault per 4 KiB of it).
-    size_t size = 64 * 1024;
-    std::unique_ptr<char[]> buffer(new char[size]);
-    while (reader.state() == AnswerReader::State::kReading && !(enough && enough())) {
-        // A time-out or a stop leaves the reader incomplete: not a whole answer.
-        if (stop || MillisecondsLeft(deadlines.answer) == 0)
-            break;
-        // What has arrived is taken at once; only an empty socket is waited for.
-        const int n = recv(socket.Get(), buffer.get(), static_cast<int>(size), 0);
-        if (n > 0) {
-            arrived = true;
-            reader.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)));
-            if (static_cast<size_t>(n) == size && size < kLargestRead) {
-                size = kLargestRead;
-                buffer.reset(new char[size]);
-            }
-        } else if (n == 0) {
-            if (arrived)
-                reader.Close();
-            break;
-        } else if (WSAGetLastError() != WSAEWOULDBLOCK ||
-                   !WaitFor(socket.Get(), false, WaitDeadline(deadlines), stop)) {
-            break;  // reset, or nothing more in time
-        }
+    // A kept connection first. The server may have closed it just as the request went out: an
+    // exchange on it that fails or ends before any byte of an answer is made once more on a new
+    // one (one that waited in vain is not).
+    PlainExchange got = PlainExchange::kNoConnection;
+    bool ended = false;
+    Socket socket = TakeKeptConnection(host, port);
+    if (socket) {
+        got = Exchange(socket.Get(), request, deadlines, stop, reader, enough, &ended);
+        if (ended)
+            socket.Reset();
     }
-    return arrived ? PlainExchange::kAnswered : PlainExchange::kNoAnswer;
+    if (!socket) {
+        if (!Connect(socket, host, port, deadlines.connect, stop))
+            return PlainExchange::kNoConnection;
+        got = Exchange(socket.Get(), request, deadlines, stop, reader, enough, &ended);
+    }
+    if (got == PlainExchange::kAnswered && reader.LeavesConnectionOpen() && !AsksToClose(request))
+        KeepConnection(host, port, std::move(socket));
+    return got;
 }

@@ -32,6 +32,10 @@ struct PlainDeadlines {
 // what arrives into `reader` until the answer is complete or broken, `enough` (when given)
 // says the reader holds all that is wanted, the connection ends, a deadline passes or `stop`
 // is set. The reader stays incomplete when the answer did not end by itself.
+// A connection whose complete answer leaves it open (AnswerReader::LeavesConnectionOpen), for
+// a request that did not ask to close it, is kept for a next request to the same host and
+// port within two seconds; an exchange on a kept connection that ends before any byte of an
+// answer arrived is made again on a new one.
 PlainExchange ExchangeOverPlainConnection(const Text& host,
                                           int port,
                                           std::string_view request,

@@ -276,6 +276,28 @@ TEST(WebRequestResponse, ErrorStatusStillReturnsTheBody) {
     EXPECT_EQ(status, "404 Not Found");
 }
 
+TEST(WebRequestResponse, ConnectionsKeptForTheNextRequest) {
+    ASSERT_TRUE(SetFault({{"path", "/t/w/kept1"}, {"status", "200"}, {"body", "one"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/kept2"}, {"status", "200"}, {"body", "two"}}));
+    // A server that ends the connection after a whole answer without saying so, and one that
+    // ends it before any answer.
+    ASSERT_TRUE(SetFault(
+        {{"path", "/t/w/keptgone"}, {"raw", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngone"}}));
+    ASSERT_TRUE(SetFault({{"path", "/t/w/keptdropped"}, {"raw", ""}}));
+
+    EXPECT_EQ(WebRequest(Url("/t/w/kept1")), "one");
+    EXPECT_EQ(WebRequest(Url("/t/w/kept2")), "two");
+    EXPECT_EQ(LastRequestTo("/t/w/kept2").connection, LastRequestTo("/t/w/kept1").connection);
+    EXPECT_EQ(WebRequest(Url("/t/w/keptgone")), "gone");
+    EXPECT_EQ(WebRequest(Url("/t/w/kept1")), "one");
+    EXPECT_NE(LastRequestTo("/t/w/kept1").connection, LastRequestTo("/t/w/keptgone").connection);
+    // Sent on the kept connection, once more on a new one, then given up.
+    Text status;
+    EXPECT_EQ(WebRequest(Url("/t/w/keptdropped"), 0, "", "", {.status = &status}), "");
+    EXPECT_EQ(status, "712 服务器未响应!");
+    EXPECT_EQ(nettest::CountRequestsTo("/t/w/keptdropped"), 2);
+}
+
 TEST(WebRequestResponse, RedirectsFollowedOrRefused) {
     ASSERT_TRUE(SetFault({{"path", "/t/w/from"}, {"redirect", "/t/w/to"}}));
     ASSERT_TRUE(SetFault({{"path", "/t/w/to"}, {"status", "200"}, {"body", "arrived"}}));
