@@ -1,6 +1,7 @@
 #include "bench/preview/probe_step.h"
 
 #include <windows.h>
+#include <winsock2.h>
 
 #include <commctrl.h>
 #include <png.h>
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "bench/probe_support.h"
 
@@ -115,6 +117,11 @@ struct StepProbe::Session {
     Handle session;
     Handle connection;
     bool keepAlive = false;
+    SOCKET socket = INVALID_SOCKET;  // kKeptSocket
+    ~Session() {
+        if (socket != INVALID_SOCKET)
+            closesocket(socket);
+    }
 };
 
 const char* StepProbe::WayName(int way) {
@@ -125,6 +132,8 @@ const char* StepProbe::WayName(int way) {
             return "one-session-per-step";
         case kKeptSession:
             return "kept-session";
+        case kKeptSocket:
+            return "kept-socket";
         default:
             return "?";
     }
@@ -136,6 +145,8 @@ const char* StepProbe::PartName(int part) {
 }
 
 StepProbe::StepProbe(const std::vector<ListRow>& rows, const std::string& base) : rows_(rows) {
+    WSADATA winsock;
+    WSAStartup(MAKEWORD(2, 2), &winsock);
     // "http://host:port/"
     const size_t hostStart = base.find("//") + 2;
     const size_t colon = base.find(':', hostStart), slash = base.find('/', hostStart);
@@ -178,6 +189,8 @@ StepProbe::StepProbe(const std::vector<ListRow>& rows, const std::string& base) 
 
 StepProbe::~StepProbe() {
     delete kept_;
+    delete keptSocket_;
+    WSACleanup();
     if (host_)
         DestroyWindow(host_);
     if (g_box.bitmap)
@@ -246,6 +259,61 @@ bool StepProbe::Request(Session& s,
     return status == 200;
 }
 
+bool StepProbe::SocketRequest(Session& s,
+                              const wchar_t* verb,
+                              const std::wstring& path,
+                              const std::string& body,
+                              std::string& answer) {
+    std::string request = std::string(verb, verb + wcslen(verb)) + " " +
+                          std::string(path.begin(), path.end()) +
+                          " HTTP/1.1\r\nHost: " + std::string(server_.begin(), server_.end()) +
+                          ":" + std::to_string(port_) + "\r\nUser-Agent: " + kAgent + "\r\n";
+    if (!body.empty())
+        request += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n";
+    request += "\r\n" + body;
+    // On the kept connection, or once more on a new one when the server has closed it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (s.socket == INVALID_SOCKET) {
+            s.socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            sockaddr_in a = {};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(port_);
+            a.sin_addr.s_addr = inet_addr(std::string(server_.begin(), server_.end()).c_str());
+            if (s.socket == INVALID_SOCKET ||
+                connect(s.socket, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+                return false;
+        }
+        // The answer is read by its length: the service gives one with every answer.
+        std::string in;
+        size_t head = std::string::npos, total = std::string::npos;
+        char buffer[65536];
+        bool sent = send(s.socket, request.data(), static_cast<int>(request.size()), 0) ==
+                    static_cast<int>(request.size());
+        while (sent && in.size() < total) {
+            const int n = recv(s.socket, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            in.append(buffer, static_cast<size_t>(n));
+            if (head == std::string::npos && (head = in.find("\r\n\r\n")) != std::string::npos) {
+                const size_t at = in.find("Content-Length: ");
+                if (at == std::string::npos || at > head)
+                    return false;
+                total = head + 4 + std::strtoull(in.c_str() + at + 16, nullptr, 10);
+            }
+        }
+        if (in.size() >= total && total != std::string::npos) {
+            answer = in.substr(head + 4, total - head - 4);
+            return in.compare(0, 13, "HTTP/1.1 200 ") == 0;
+        }
+        closesocket(s.socket);
+        s.socket = INVALID_SOCKET;
+        if (!in.empty())
+            return false;
+    }
+    return false;
+}
+
 double StepProbe::Step(int way) {
     if (!list_ || row_ + 1 >= static_cast<int>(rows_.size()))
         return -1;
@@ -273,14 +341,23 @@ double StepProbe::Step(int way) {
         if (!kept_)
             kept_ = new Session;
         s = kept_;
+    } else if (way == kKeptSocket) {
+        if (!keptSocket_)
+            keptSocket_ = new Session;
+        s = keptSocket_;
     }
     s->keepAlive = way != kFreshConnections;
+    auto request = [&](const wchar_t* verb, const std::wstring& path, const std::string& body,
+                       std::string& answer) {
+        return way == kKeptSocket ? SocketRequest(*s, verb, path, body, answer)
+                                  : Request(*s, verb, path, body, answer);
+    };
     const std::wstring& id = rows_[row_][2];
     std::string description, page, png;
-    if (!Request(*s, L"GET", L"/FontDesc/" + id, std::string(), description))
+    if (!request(L"GET", L"/FontDesc/" + id, std::string(), description))
         return -1;
     lap(kDescription);
-    if (!Request(*s, L"POST", L"/", PreviewForm(id), page))
+    if (!request(L"POST", L"/", PreviewForm(id), page))
         return -1;
     // The picture is the image whose address names a preview.
     size_t src = page.find("src=\"");
@@ -298,7 +375,7 @@ double StepProbe::Step(int way) {
     if (path == std::string::npos)
         return -1;
     lap(kPost);
-    if (!Request(*s, L"GET", std::wstring(url.begin() + path, url.end()), std::string(), png))
+    if (!request(L"GET", std::wstring(url.begin() + path, url.end()), std::string(), png))
         return -1;
     lap(kFetch);
     if (!ShowPicture(picture_, png))

@@ -1,8 +1,9 @@
 // The bare probe beside a ↓ step: on the window thread, the next row of a list of the font
 // list's kind is selected and scrolled into view by one row, then the three requests of a step
-// go out over WinHTTP (GET of the font's description, POST of the preview form, GET of the
-// picture it names) and the picture is decoded and painted into a box of the preview box's
-// size, over its background. Plain Win32, libpng for the decoding; nothing of the program.
+// go out over WinHTTP, or over a Winsock connection of its own (GET of the font's description,
+// POST of the preview form, GET of the picture it names) and the picture is decoded and painted
+// into a box of the preview box's size, over its background. Plain Win32, libpng for the decoding;
+// nothing of the program.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,8 @@ class StepProbe {
         kFreshConnections,   // a session and a connection per request, none kept alive
         kOneSessionPerStep,  // one session per step, its connection kept for the three
         kKeptSession,        // one session for the whole run, connections kept alive
+        kKeptSocket,         // Winsock: one connection for the whole run, each request sent in one
+                             // piece and its answer read by its length (the program's own way)
         kWayCount
     };
     static const char* WayName(int way);
@@ -53,6 +56,11 @@ class StepProbe {
                  const std::wstring& path,
                  const std::string& body,
                  std::string& answer);
+    bool SocketRequest(Session& session,
+                       const wchar_t* verb,
+                       const std::wstring& path,
+                       const std::string& body,
+                       std::string& answer);
 
     HWND host_ = nullptr;
     HWND list_ = nullptr;
@@ -62,6 +70,7 @@ class StepProbe {
     unsigned short port_ = 0;
     int row_ = -1;
     Session* kept_ = nullptr;
+    Session* keptSocket_ = nullptr;
     double parts_[kPartCount] = {};
 };
 
