@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
@@ -147,6 +148,8 @@ JsonObject::JsonObject() {
     Create();
 }
 
+JsonObject::JsonObject(std::shared_ptr<ScriptEngine> engine) : engine_(std::move(engine)) {}
+
 JsonObject::~JsonObject() = default;
 JsonObject::JsonObject(const JsonObject&) = default;
 JsonObject& JsonObject::operator=(const JsonObject&) = default;
@@ -211,9 +214,9 @@ double JsonObject::EvalNumber(const Text& script) const {
     return job.number;
 }
 
-bool JsonObject::ParseEngineText(const std::string& json) {
+bool JsonObject::ParseEngineText(const std::string& json, bool reuse) {
     // A fresh engine for every document; one nobody has used yet is fresh already.
-    if (!(engine_ && engine_.use_count() == 1 && engine_->Pristine()) && !Create())
+    if (!(engine_ && (reuse || (engine_.use_count() == 1 && engine_->Pristine()))) && !Create())
         return false;
     ParseJob job;
     job.json = &json;
@@ -395,17 +398,38 @@ std::shared_ptr<ScriptEngine> JsonObject::GetEngine() const {
     return engine_;
 }
 
-Text JsonLookup(Text& json, const Text& path) {
-    JsonObject object;
-    Text stripped;
-    stripped.reserve(json.size());
-    for (char c : json) {
-        if (c != '\r' && c != '\n')
-            stripped += c;
+namespace {
+
+// The engine the lookups share, one at a time, whatever their thread: making an engine (a heap
+// and its helpers) is most of a lookup's time, and a lookup leaves nothing in it but its
+// document, which the next one's parse replaces. Never freed, as a thread may still look
+// something up while the statics are destroyed at exit.
+std::atomic<bool> g_lookupEngineBusy{false};
+std::shared_ptr<ScriptEngine>* const g_lookupEngine = new std::shared_ptr<ScriptEngine>;
+
+// An engine that holds more than this after a lookup (a large document) is let go.
+constexpr std::size_t kKeptLookupHeap = 1 << 20;
+
+std::shared_ptr<ScriptEngine> TakeLookupEngine() {
+    std::shared_ptr<ScriptEngine> engine;
+    if (!g_lookupEngineBusy.exchange(true)) {
+        engine = std::move(*g_lookupEngine);
+        g_lookupEngineBusy.store(false);
     }
-    json = std::move(stripped);
-    if (!object.Parse(json))
-        return "JSON解析失败";
+    return engine ? engine : ScriptEngine::Create(kPrelude);
+}
+
+void KeepLookupEngine(std::shared_ptr<ScriptEngine> engine) {
+    if (!engine || engine.use_count() != 1 || engine->HeapBytes() > kKeptLookupHeap)
+        return;
+    if (!g_lookupEngineBusy.exchange(true)) {
+        if (!*g_lookupEngine)
+            *g_lookupEngine = std::move(engine);
+        g_lookupEngineBusy.store(false);
+    }
+}
+
+Text LookUp(JsonObject& object, const Text& path) {
     switch (object.TypeOf(path)) {
         case kJsonBoolean:
             return object.GetJsonText(path);
@@ -416,4 +440,21 @@ Text JsonLookup(Text& json, const Text& path) {
         default:
             return object.GetText(path, true);
     }
+}
+
+}  // namespace
+
+Text JsonLookup(Text& json, const Text& path) {
+    Text stripped;
+    stripped.reserve(json.size());
+    for (char c : json) {
+        if (c != '\r' && c != '\n')
+            stripped += c;
+    }
+    json = std::move(stripped);
+    JsonObject object(TakeLookupEngine());
+    const Text found =
+        object.ParseEngineText(GbkToEngine(json), true) ? LookUp(object, path) : "JSON解析失败";
+    KeepLookupEngine(std::move(object.engine_));
+    return found;
 }

@@ -75,7 +75,10 @@ class JsonObject {
     std::shared_ptr<ScriptEngine> GetEngine() const;
 
   private:
-    bool ParseEngineText(const std::string& json);
+    friend Text JsonLookup(Text& json, const Text& path);
+    // Parses into `engine` as it is (JsonLookup's kept engine), or into a fresh one.
+    explicit JsonObject(std::shared_ptr<ScriptEngine> engine);
+    bool ParseEngineText(const std::string& json, bool reuse = false);
     // Runs `script`; true when it ran without error. With `flag`, also its value as a boolean.
     bool Exec(const Text& script, bool* flag = nullptr) const;
     bool EvalText(const Text& script, Text& out, bool stringsOnly = false) const;

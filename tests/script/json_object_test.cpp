@@ -6,6 +6,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "script/engine_text.h"
@@ -67,6 +68,20 @@ TEST(JsonLookup, RemovesLineBreaksFromTheCallersText) {
     Text json = "{\r\n\"a\": \"x\\ny\"\r\n}\n";
     EXPECT_EQ(JsonLookup(json, "a"), "x\ny");
     EXPECT_EQ(json, "{\"a\": \"x\\ny\"}");
+}
+
+TEST(JsonLookup, EachLookupSeesItsOwnDocumentOnly) {
+    // The lookups share an engine one after another: nothing of an earlier document remains.
+    for (const auto& [answer, expected] : std::vector<std::pair<Text, Text>>{
+             {"{\"canDownload\":true,\"x\":1}", "true"},
+             {"{}", ""},
+             {"{\"canDownload\":", "JSON解析失败"},
+             {"{\"x\":1}", ""},
+             {"{\"canDownload\":\"yes\"}", "yes"},
+         }) {
+        Text json = answer;
+        EXPECT_EQ(JsonLookup(json, "canDownload"), expected) << answer;
+    }
 }
 
 TEST(JsonLookup, AnswersThatAreScriptsRunNothing) {
