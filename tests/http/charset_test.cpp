@@ -51,6 +51,7 @@ TEST(Charset, Declaration) {
         {"<META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=Big5\">", true, "Big5"},
         {"<meta content='text/html; charset=gb2312'>", true, "gb2312"},
         {"<html>no declaration</html>", true, ""},
+        {"{\"charset=utf-8\": \"not in a meta tag\"}", true, ""},
         {"", true, ""},
         // The tag and the name must be on one line.
         {"<meta\ncharset=utf-8>", true, ""},
