@@ -143,6 +143,18 @@ std::string AnswerHeaderValue(std::string_view block, std::string_view name) {
     return std::string();
 }
 
+bool HeaderListHas(std::string_view value, std::string_view token) {
+    for (size_t at = 0; at <= value.size();) {
+        size_t end = value.find(',', at);
+        if (end == std::string_view::npos)
+            end = value.size();
+        if (SameAsciiName(Trim(value.substr(at, end - at)), token))
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
 namespace {
 
 // A zlib header: compression method 8 and a check value that divides by 31.

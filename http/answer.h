@@ -47,6 +47,10 @@ bool AnswerHasBody(int status, bool head_request);
 // line of a raw header block, blanks around it removed; empty when there is none.
 std::string AnswerHeaderValue(std::string_view block, std::string_view name);
 
+// Whether a header value that is a comma-separated list ("keep-alive, Close") holds `token`,
+// letter case and blanks around the items not counting.
+bool HeaderListHas(std::string_view value, std::string_view token);
+
 // Decodes a gzip or deflate body into `out` (replacing what it held). False when the stream is
 // corrupt, cut short, followed by anything but more gzip members, or when the decoded bytes
 // would exceed `limit` (a decompression bomb): then `out` is empty. The output grows with what

@@ -242,20 +242,10 @@ AnswerReader::State AnswerReader::Feed(std::string_view data) {
 bool AnswerReader::LeavesConnectionOpen() const {
     if (state_ != State::kComplete || overrun_ || stage_ == Stage::kToClose)
         return false;
-    const std::string connection = AsciiLower(AnswerHeaderValue(headerBlock_, "Connection"));
-    bool close = false, keepAlive = false;
-    for (size_t at = 0; at <= connection.size();) {
-        size_t end = connection.find(',', at);
-        if (end == std::string::npos)
-            end = connection.size();
-        const std::string token = TrimBlanks(connection.substr(at, end - at));
-        close = close || token == "close";
-        keepAlive = keepAlive || token == "keep-alive";
-        at = end + 1;
-    }
-    if (close)
+    const std::string connection = AnswerHeaderValue(headerBlock_, "Connection");
+    if (HeaderListHas(connection, "close"))
         return false;
-    return StartsWith(headerBlock_, "HTTP/1.1 ") || keepAlive;
+    return StartsWith(headerBlock_, "HTTP/1.1 ") || HeaderListHas(connection, "keep-alive");
 }
 
 AnswerReader::State AnswerReader::Close() {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/owner.h"
-#include "core/text.h"
+#include "http/answer.h"
 #include "http/host_lookup.h"
 #include "http/transfer.h"
 
@@ -152,12 +152,11 @@ void KeepConnection(const Text& host, int port, Socket socket) {
         closesocket(evicted);
 }
 
-// Whether the request asks the server to close the connection after its answer.
+// Whether the request asks the server to close the connection after its answer (its head read
+// as a header block: the request line, then the header lines).
 bool AsksToClose(std::string_view request) {
-    const size_t end = request.find("\r\n\r\n");
-    const std::string head = AsciiLower(std::string(request.substr(0, end)));
-    return head.find("\r\nconnection: close") != std::string::npos ||
-           head.find("\r\nconnection:close") != std::string::npos;
+    const std::string_view head = request.substr(0, request.find("\r\n\r\n"));
+    return HeaderListHas(AnswerHeaderValue(head, "Connection"), "close");
 }
 
 bool Connect(Socket& socket,
